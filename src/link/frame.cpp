@@ -21,16 +21,12 @@ QByteArray unescapeBytes(const QByteArray &bytes)
     QByteArray out;
     out.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char b = bytes[i];
-        if (b == Frame::kEscape && i + 1 < bytes.size()) {
-            const quint8 next = quint8(bytes[i + 1]);
-            if (next == 0x80 || next == 0x82 || next == 0x83) {
-                out.append(char(next == 0x80 ? 0x80 : next - 0x80));
-                ++i;
-                continue;
-            }
+        if (i + 1 < bytes.size() && isEscapePair(bytes[i], bytes[i + 1])) {
+            const quint8 next = quint8(bytes[++i]);
+            out.append(char(next == 0x80 ? 0x80 : next - 0x80));
+        } else {
+            out.append(bytes[i]);
         }
-        out.append(b);
     }
     return out;
 }

@@ -21,6 +21,13 @@ QString GetTermID();
 // 0x80 first, so that the escape bytes added for 0x02 and 0x03 stay single.
 QByteArray escapeData(const QByteArray &data);
 
+// 0x80 followed by 0x80, 0x82 or 0x83: one escaped byte.
+inline bool isEscapePair(char first, char second)
+{
+    const quint8 s = quint8(second);
+    return first == Frame::kEscape && (s == 0x80 || s == 0x82 || s == 0x83);
+}
+
 // 0x80 followed by 0x80, 0x82 or 0x83 becomes 0x80, 0x02 or 0x03; a 0x80 followed by any
 // other byte stays as it is.
 QByteArray unescapeBytes(const QByteArray &bytes);

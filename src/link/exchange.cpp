@@ -1,0 +1,78 @@
+#include "exchange.h"
+
+#include "link/calc_crc16.h"
+#include "link/command_set.h"
+#include "link/frame.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+quint8 ReaderLink::SendCommand(quint8 iFunction, QString &sTermID, QByteArray &sData)
+{
+    const QByteArray frame = buildCommandFrame(iFunction, sTermID, sData);
+    const QByteArray plainData = sData;
+    sTermID = QString::fromLatin1(HexToBin(sTermID));
+    sData = escapeData(sData);
+    if (!m_host.linkPortOpen() || frame.isEmpty())
+        return Resp::PortNotOpen;
+    m_trace.sent(iFunction, plainData, frame);
+    m_host.linkOutput(frame);
+    return Resp::Success;
+}
+
+quint8 ReaderLink::RebAnswer(QByteArray &sDataReb)
+{
+    bRespReb = Resp::Waiting;
+    sDataAns.clear();
+    iTimeOut = kFirstAnswerTicks;
+    m_waiting = true;
+    while (bRespReb >= 1 && bRespReb <= Resp::Waiting) {
+        // The budget is tested before a new intermediate code is shown: when both come in
+        // the same pass, the code is returned unshown.
+        if (iTimeOut == 0 || m_aborted)
+            break;
+        if (bRespReb != Resp::Waiting) {
+            m_host.ShowMisResp(bRespReb);
+            iTimeOut = kIntermediateTicks;
+            bRespReb = Resp::Waiting;
+        }
+        // Blocks until something happens (a received byte, the tick, the user), so that a
+        // wait costs no processor time.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    m_waiting = false;
+    if (bRespReb == Resp::Waiting) {
+        bRespReb = Resp::TimeOut;
+        m_trace.timedOut();
+    }
+    if (bRespReb == Resp::Success)
+        sDataReb = sDataAns;
+    return bRespReb;
+}
+
+quint8 ReaderLink::SendCom_RebAns(quint8 iCmdCode, QString &sTermID, QByteArray &sDataSend,
+                                  QByteArray &sDataReb)
+{
+    const quint8 sent = SendCommand(iCmdCode, sTermID, sDataSend);
+    if (sent != Resp::Success)
+        return sent;
+    return RebAnswer(sDataReb);
+}
+
+void ReaderLink::receiveByte(char byte)
+{
+    const std::optional<ParsedAnswer> answer = m_assembler.feed(byte);
+    if (!answer)
+        return;
+    m_trace.received(m_assembler.collected(), *answer);
+    if (!answer->accepted())
+        return;
+    sDataAns = answer->data;
+    bRespReb = answer->code;
+}
+
+void ReaderLink::Timer1_Timer()
+{
+    if (iTimeOut != 0)
+        --iTimeOut;
+}

@@ -1,0 +1,88 @@
+// A window without widgets for the reader operations: the real exchange against the in-process
+// simulated terminal, the real language texts, and a record of every status line and every
+// change of the control state.
+#pragma once
+
+#include "commands/key_card_query.h"
+#include "commands/reader_window.h"
+#include "link/exchange.h"
+#include "link/response_text.h"
+#include "sim/simulated_device.h"
+#include "window/language_table.h"
+
+#include <QStringList>
+#include <QTimer>
+
+#include <array>
+
+class ReaderBench : public ReaderWindow, public LinkHost
+{
+public:
+    explicit ReaderBench(std::chrono::milliseconds tick = std::chrono::milliseconds(100),
+                         const SimOptions &options = SimOptions())
+        : device(options)
+        , link(*this)
+    {
+        languages.LoadMisFile(QStringLiteral(PORTEVAL_LANG_DIR));
+        languages.iIdioma = 2; // English: file 2 packs into slot 2 when all five are present
+        device.open(LineSettings());
+        QObject::connect(&device, &SerialDevice::bytesReceived, &device, [this] {
+            for (char b : device.takeReceived())
+                link.receiveByte(b);
+        });
+        ticker.setInterval(tick);
+        QObject::connect(&ticker, &QTimer::timeout, &device, [this] { link.Timer1_Timer(); });
+        ticker.start();
+    }
+
+    TerminalSimulator &terminal() { return device.terminal(); }
+
+    // ReaderWindow
+    quint8 SendCom_RebAns(quint8 code, QString &termId, QByteArray &data,
+                          QByteArray &answer) override
+    {
+        return link.SendCom_RebAns(code, termId, data, answer);
+    }
+    quint8 SendCommand(quint8 code, QString &termId, QByteArray &data) override
+    {
+        return link.SendCommand(code, termId, data);
+    }
+    void SetTextStatus(const QString &text) override { statusLines << text; }
+    QString GetMisResp(quint8 code) const override { return ::GetMisResp(code, languages); }
+    QString GetMis(int number) const override { return languages.GetMis(number); }
+    void EnableControls(bool enable) override { enableCalls << enable; }
+    void setKeyCardRead() override { keyCardRead = true; }
+    QString keyText(int sector) const override { return keys[sector]; }
+    void setKeyText(int sector, const QString &text) override { keys[sector] = text; }
+    QString oldKeyText() const override { return oldKey; }
+    int selectedMessage() const override { return message; }
+    QString messageText(int index) const override { return messages[index]; }
+    ConfigFieldTexts configFieldTexts() const override { return config; }
+
+    // LinkHost
+    bool linkPortOpen() const override { return portOpen; }
+    void linkOutput(const QByteArray &frame) override { device.write(frame); }
+    void ShowMisResp(quint8 code) override { statusLines << GetMisResp(code); }
+
+    // The texts a status line is made of, in the bench's language.
+    QString text(quint8 code) const { return GetMisResp(code); }
+
+    SimulatedTerminalDevice device;
+    ReaderLink link;
+    LanguageTable languages;
+    QTimer ticker;
+    bool portOpen = true;
+
+    QStringList statusLines;
+    QList<bool> enableCalls;
+    bool keyCardRead = false;
+    std::array<QString, kSectors> keys {};
+    QString oldKey = QStringLiteral("5A17C3E09B42");
+    int message = 0;
+    std::array<QString, 8> messages {};
+    ConfigFieldTexts config {
+        QStringLiteral("&H00"), QStringLiteral("&H91"), QStringLiteral("0- UID de tarjeta"),
+        QStringLiteral("&H00"), QStringLiteral("&H04"), QStringLiteral("&H09"),
+        QStringLiteral("&H20"), QStringLiteral("&H40")
+    };
+};
