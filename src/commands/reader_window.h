@@ -1,0 +1,46 @@
+// What a reader operation needs of the window it runs in: the exchange, the status line, the
+// control state, and the controls it reads and fills. The real window implements it, and so
+// does the test bench, so that every operation runs without widgets too.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The configuration tab's fields, as the user typed them.
+struct ConfigFieldTexts
+{
+    QString uart0;
+    QString uart1;
+    QString mode; // the read-mode selector's text; only its first character counts
+    QString startPosition;
+    QString endPosition;
+    QString blockNumber;
+    QString refreshTime;
+    QString backlightTime;
+};
+
+class ReaderWindow
+{
+public:
+    virtual ~ReaderWindow() = default;
+
+    virtual quint8 SendCom_RebAns(quint8 iCmdCode, QString &sTermID, QByteArray &sDataSend,
+                                  QByteArray &sDataReb)
+        = 0;
+    virtual quint8 SendCommand(quint8 iFunction, QString &sTermID, QByteArray &sData) = 0;
+
+    virtual void SetTextStatus(const QString &sText) = 0;
+    virtual QString GetMisResp(quint8 bNumResp) const = 0;
+    virtual QString GetMis(int iNumMis) const = 0;
+    virtual void EnableControls(bool bEnable) = 0;
+    // bKeyCardRead = True; nothing ever sets it back.
+    virtual void setKeyCardRead() = 0;
+
+    virtual QString keyText(int sector) const = 0;
+    virtual void setKeyText(int sector, const QString &text) = 0;
+    virtual QString oldKeyText() const = 0;
+    // Index (0 to 7) of the selected message option button.
+    virtual int selectedMessage() const = 0;
+    virtual QString messageText(int index) const = 0;
+    virtual ConfigFieldTexts configFieldTexts() const = 0;
+};
