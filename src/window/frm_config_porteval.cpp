@@ -1,0 +1,341 @@
+#include "window/frm_config_porteval.h"
+
+#include "commands/cards.h"
+#include "commands/key_card_query.h"
+#include "link/response_text.h"
+#include "platform/number_text.h"
+#include "platform/shell.h"
+#include "window/clickable_label.h"
+#include "window/control_state.h"
+#include "window/tooltip.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+#ifndef PORTEVAL_WEB_URL
+#define PORTEVAL_WEB_URL "https://porteval.example.org/"
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr auto kTick = std::chrono::milliseconds(100);
+constexpr qint16 kTooltipSlots = 150;
+// The port handlers' codes: asked in the wrong state, and the port refused.
+constexpr quint8 kPortWrongState = 1;
+constexpr quint8 kPortFailed = 255;
+} // namespace
+
+frmConfigPorteval::frmConfigPorteval(PortProvider &ports, const QString &languageFolder,
+                                     QWidget *parent)
+    : QWidget(parent)
+    , ctlMSComm1(ports)
+    , link(*this)
+    , m_ports(ports)
+    , m_languageFolder(languageFolder)
+{
+    createControls();
+    connectHandlers();
+    // The tick counts down every wait; it runs from the start to the end, waiting or not.
+    Timer1.setInterval(kTick);
+    Timer1.start();
+    Form_Load();
+}
+
+frmConfigPorteval::~frmConfigPorteval()
+{
+    // A wait still under way (the window torn down from inside an operation) ends at once.
+    link.abortWaits();
+}
+
+void frmConfigPorteval::setVersionText(const QString &text)
+{
+    lVersion->setText(text);
+}
+
+void frmConfigPorteval::connectHandlers()
+{
+    connect(&Timer1, &QTimer::timeout, this, &frmConfigPorteval::Timer1_Timer);
+    connect(&ctlMSComm1, &CommControl::OnComm, this, &frmConfigPorteval::ctlMSComm1_OnComm);
+    connect(cmdOpenCOM, &QPushButton::clicked, this, &frmConfigPorteval::cmdOpenCOM_Click);
+    connect(cmdCloseCOM, &QPushButton::clicked, this, &frmConfigPorteval::cmdCloseCOM_Click);
+    connect(lNorvalt, &ClickableLabel::clicked, this, &frmConfigPorteval::lNorvalt_Click);
+    connect(cmdGetInfoKeyCard, &QPushButton::clicked, this,
+            &frmConfigPorteval::cmdGetInfoKeyCard_Click);
+    for (int i = 0; i < 2; ++i) {
+        connect(cmdCfgMaster[i], &QPushButton::clicked, this, [this, i] { cmdCfgMaster_Click(i); });
+        connect(cmdCfgConfig[i], &QPushButton::clicked, this, [this, i] { cmdCfgConfig_Click(i); });
+        connect(cmdCfgMis[i], &QPushButton::clicked, this, [this, i] { cmdCfgMis_Click(i); });
+    }
+    for (int i = 0; i < 5; ++i)
+        connect(cIdioma[i], &ClickableLabel::clicked, this, [this, i] { cIdioma_Click(i); });
+    connect(cCfgMode, &QComboBox::editTextChanged, this, &frmConfigPorteval::cCfgMode_Change);
+    connect(cCfgMode, &QComboBox::activated, this, &frmConfigPorteval::cCfgMode_Click);
+}
+
+void frmConfigPorteval::Form_Load()
+{
+    adjustSize();
+    setFixedSize(size().expandedTo(QSize(443, 499)));
+    for (QPushButton *hidden : { cmdCfgMaster[1], cmdCfgConfig[1], cmdCfgMis[1] })
+        hidden->move(hidden->parentWidget()->width() - hidden->sizeHint().width() - 6, 0);
+    if (const QScreen *screen = this->screen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.x() + (available.width() - width()) / 2,
+             available.y() + (available.height() - height()) / 2);
+    }
+    lNorvalt->setText(QUrl(QStringLiteral(PORTEVAL_WEB_URL)).host());
+
+    EnableControls(false);
+    link.iTimeOut = 0;
+    bKeyCardRead = false;
+    bPortOpen = 0;
+    if (!oTooltip)
+        oTooltip = std::make_unique<Tooltip>();
+    oTooltip->IniMaxTip(kTooltipSlots);
+    // Below the port box's own tip, the ports as they are numbered when the tip shows.
+    oTooltip->setTextSupplement(cEditCfg1, [this] { return portListForTooltip(); });
+    LoadMisFile();
+    IniMis();
+    EnableControls(true);
+}
+
+void frmConfigPorteval::Form_QueryUnload()
+{
+    oTooltip.reset();
+    // The operation under way, if any, stops waiting; its remaining commands fail at once.
+    link.abortWaits();
+}
+
+void frmConfigPorteval::closeEvent(QCloseEvent *event)
+{
+    Form_QueryUnload();
+    event->accept();
+}
+
+QString frmConfigPorteval::portListForTooltip() const
+{
+    const QStringList ports = m_ports.describePorts();
+    return ports.isEmpty() ? u"(-)"_s : ports.join(u'\n');
+}
+
+void frmConfigPorteval::cmdOpenCOM_Click()
+{
+    EnableControls(false);
+    if (bPortOpen != 0) {
+        EnableControls(true);
+        SetStatus(u"OpenPortCOM:"_s, kPortWrongState);
+        return;
+    }
+    auto fail = [this] {
+        EnableControls(true);
+        SetStatus(u"OpenPortCOM:"_s, kPortFailed);
+    };
+    // A text beginning with "/" is a device path; anything else is a port number.
+    const QString text = cEditCfg1->text().trimmed();
+    if (text.startsWith(u'/')) {
+        ctlMSComm1.setDevicePath(text);
+    } else {
+        const std::optional<qint16> number = roundToInt16(readNumber(cEditCfg1->text()));
+        if (!number)
+            return fail();
+        ctlMSComm1.setDevicePath(QString());
+        ctlMSComm1.setCommPort(*number);
+    }
+    if (!ctlMSComm1.setSettings(u"38400,n,8,1"_s))
+        return fail();
+    ctlMSComm1.setRThreshold(1);
+    ctlMSComm1.setSThreshold(0);
+    ctlMSComm1.setInputLen(1);
+    ctlMSComm1.setDTREnable(false);
+    ctlMSComm1.setRTSEnable(false);
+    ctlMSComm1.setHandshaking(0);
+    ctlMSComm1.setOutBufferSize(2048);
+    ctlMSComm1.setInBufferSize(2048);
+    ctlMSComm1.setEOFEnable(false);
+    ctlMSComm1.setInputMode(0);
+    if (!ctlMSComm1.setPortOpen(true))
+        return fail();
+    bPortOpen = 1;
+    EnableControls(true);
+    SetStatus(u"OpenPortCOM:"_s, 0);
+}
+
+void frmConfigPorteval::cmdCloseCOM_Click()
+{
+    quint8 code = kPortWrongState;
+    if (bPortOpen == 1) {
+        if (!ctlMSComm1.setPortOpen(false)) {
+            SetStatus(u"ClosePort:"_s, kPortFailed);
+            return;
+        }
+        bPortOpen = 0;
+        code = 0;
+    }
+    SetStatus(u"ClosePort:"_s, code);
+}
+
+void frmConfigPorteval::lNorvalt_Click()
+{
+    openInDefaultBrowser(QUrl(QStringLiteral(PORTEVAL_WEB_URL)));
+}
+
+void frmConfigPorteval::cmdGetInfoKeyCard_Click()
+{
+    ::cmdGetInfoKeyCard(*this);
+}
+
+void frmConfigPorteval::cmdCfgMaster_Click(int index)
+{
+    ::cmdCfgMaster(*this, index);
+}
+
+void frmConfigPorteval::cmdCfgConfig_Click(int index)
+{
+    ::cmdCfgConfig(*this, index);
+}
+
+void frmConfigPorteval::cmdCfgMis_Click(int index)
+{
+    ::cmdCfgMis(*this, index);
+}
+
+void frmConfigPorteval::GetFWVersion()
+{
+    ::GetFWVersion(*this);
+}
+
+void frmConfigPorteval::BeepSound()
+{
+    ::BeepSound(*this);
+}
+
+void frmConfigPorteval::EnableControls(bool bEnable)
+{
+    bEnableCtrls = bEnable;
+    RefreshControls();
+}
+
+void frmConfigPorteval::RefreshControls()
+{
+    const ControlEnables e
+        = controlEnables({ bPortOpen, bEnableCtrls, bKeyCardRead, cCfgMode->currentText() });
+    cmdOpenCOM->setEnabled(e.openPort);
+    cEditCfg1->setEnabled(e.openPort);
+    cmdCloseCOM->setEnabled(e.portOpenActions);
+    cmdGetInfoKeyCard->setEnabled(e.portOpenActions);
+    for (QPushButton *button : { cmdCfgMaster[0], cmdCfgMaster[1], cmdCfgConfig[0], cmdCfgConfig[1],
+                                 cmdCfgMis[0], cmdCfgMis[1] }) {
+        button->setEnabled(e.cardButtons);
+    }
+    for (QWidget *widget : std::initializer_list<QWidget *> {
+             fFrame[6], txtNumBloc, txtIniPos, txtFinPos, lLabel[25], lLabel[26], lLabel[27] }) {
+        widget->setEnabled(e.dataBlock);
+    }
+}
+
+void frmConfigPorteval::cCfgMode_Change()
+{
+    RefreshControls();
+}
+
+void frmConfigPorteval::cCfgMode_Click()
+{
+    RefreshControls();
+}
+
+void frmConfigPorteval::LoadMisFile()
+{
+    languages.LoadMisFile(m_languageFolder);
+}
+
+QString frmConfigPorteval::GetMis(int iNumMis) const
+{
+    return languages.GetMis(iNumMis);
+}
+
+QString frmConfigPorteval::GetMisResp(quint8 bNumResp) const
+{
+    return ::GetMisResp(bNumResp, languages);
+}
+
+void frmConfigPorteval::ShowMisResp(quint8 bNumResp)
+{
+    SetTextStatus(GetMisResp(bNumResp));
+}
+
+void frmConfigPorteval::SetTextStatus(const QString &sText)
+{
+    txtStatus->setText(sText);
+    RefreshControls();
+}
+
+void frmConfigPorteval::SetStatus(const QString &sText, quint8 iVal)
+{
+    SetTextStatus(statusWithResult(sText, iVal));
+}
+
+quint8 frmConfigPorteval::SendCommand(quint8 iFunction, QString &sTermID, QByteArray &sData)
+{
+    return link.SendCommand(iFunction, sTermID, sData);
+}
+
+quint8 frmConfigPorteval::SendCom_RebAns(quint8 iCmdCode, QString &sTermID, QByteArray &sDataSend,
+                                         QByteArray &sDataReb)
+{
+    return link.SendCom_RebAns(iCmdCode, sTermID, sDataSend, sDataReb);
+}
+
+void frmConfigPorteval::ctlMSComm1_OnComm()
+{
+    if (ctlMSComm1.CommEvent() != CommControl::comEvReceive)
+        return;
+    const QByteArray received = ctlMSComm1.Input();
+    if (!received.isEmpty())
+        link.receiveByte(received[0]);
+}
+
+void frmConfigPorteval::Timer1_Timer()
+{
+    link.Timer1_Timer();
+}
+
+QString frmConfigPorteval::keyText(int sector) const
+{
+    return txtKey[sector]->text();
+}
+
+void frmConfigPorteval::setKeyText(int sector, const QString &text)
+{
+    txtKey[sector]->setText(text);
+}
+
+QString frmConfigPorteval::oldKeyText() const
+{
+    return txtOldKey->text();
+}
+
+int frmConfigPorteval::selectedMessage() const
+{
+    return qMax(0, opCfgMisGroup->checkedId());
+}
+
+QString frmConfigPorteval::messageText(int index) const
+{
+    return txtCfgMis[index]->text();
+}
+
+ConfigFieldTexts frmConfigPorteval::configFieldTexts() const
+{
+    return {
+        txtCfgUART0->text(), txtCfgUART1->text(), cCfgMode->currentText(), txtIniPos->text(),
+        txtFinPos->text(),   txtNumBloc->text(),  txtCfgTRef->text(),      txtCfgTBack->text()
+    };
+}

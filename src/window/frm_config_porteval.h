@@ -1,0 +1,139 @@
+// The program's one window: the port, the key card, the three cards and the language row.
+#pragma once
+
+#include "commands/reader_window.h"
+#include "link/exchange.h"
+#include "platform/comm_control.h"
+#include "window/language_table.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class ClickableLabel;
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class Tooltip;
+
+class frmConfigPorteval : public QWidget, public ReaderWindow, public LinkHost
+{
+    Q_OBJECT
+
+public:
+    // `ports` gives the devices behind the port numbers; `languageFolder` holds the language
+    // files (the program's own folder).
+    frmConfigPorteval(PortProvider &ports, const QString &languageFolder,
+                      QWidget *parent = nullptr);
+    ~frmConfigPorteval() override;
+
+    void setVersionText(const QString &text);
+
+    // Controls, named and indexed as the handlers know them.
+    std::array<ClickableLabel *, 5> cIdioma {};
+    std::array<QGroupBox *, 8> fFrame {};
+    std::array<QLabel *, 28> lLabel {};
+    QLineEdit *cEditCfg1 = nullptr;
+    QPushButton *cmdOpenCOM = nullptr;
+    QPushButton *cmdCloseCOM = nullptr;
+    QWidget *Picture2 = nullptr;
+    QLabel *Picture1 = nullptr;
+    ClickableLabel *lNorvalt = nullptr;
+    QLabel *txtStatus = nullptr;
+    QTabWidget *SSTab1 = nullptr;
+    std::array<QLineEdit *, 16> txtKey {};
+    QPushButton *cmdGetInfoKeyCard = nullptr;
+    QLineEdit *txtOldKey = nullptr;
+    std::array<QPushButton *, 2> cmdCfgMaster {};
+    QLineEdit *txtCfgUART0 = nullptr;
+    QLineEdit *txtCfgUART1 = nullptr;
+    QLineEdit *txtCfgTRef = nullptr;
+    QLineEdit *txtCfgTBack = nullptr;
+    QComboBox *cCfgMode = nullptr;
+    QLineEdit *txtNumBloc = nullptr;
+    QLineEdit *txtIniPos = nullptr;
+    QLineEdit *txtFinPos = nullptr;
+    std::array<QPushButton *, 2> cmdCfgConfig {};
+    std::array<QRadioButton *, 8> opCfgMis {};
+    QButtonGroup *opCfgMisGroup = nullptr;
+    std::array<QLineEdit *, 8> txtCfgMis {};
+    std::array<QPushButton *, 2> cmdCfgMis {};
+    QLabel *lVersion = nullptr;
+    QTimer Timer1;
+    CommControl ctlMSComm1;
+
+    // Window state.
+    quint8 bPortOpen = 0;
+    bool bEnableCtrls = false;
+    bool bKeyCardRead = false;
+    LanguageTable languages; // sMisTable and iIdioma
+    std::unique_ptr<Tooltip> oTooltip;
+    ReaderLink link;
+
+    // Start-up, shut-down and the port.
+    void Form_Load();
+    void Form_QueryUnload();
+    void cmdOpenCOM_Click();
+    void cmdCloseCOM_Click();
+    void lNorvalt_Click();
+
+    // Reader operations.
+    void cmdGetInfoKeyCard_Click();
+    void cmdCfgMaster_Click(int index);
+    void cmdCfgConfig_Click(int index);
+    void cmdCfgMis_Click(int index);
+    void GetFWVersion();
+    void BeepSound();
+
+    // Control state, language and status line.
+    void EnableControls(bool bEnable) override;
+    void RefreshControls();
+    void cCfgMode_Change();
+    void cCfgMode_Click();
+    void LoadMisFile();
+    void IniMis();
+    void cIdioma_Click(int index);
+    QString GetMis(int iNumMis) const override;
+    QString GetMisResp(quint8 bNumResp) const override;
+    void ShowMisResp(quint8 bNumResp) override;
+    void SetTextStatus(const QString &sText) override;
+    void SetStatus(const QString &sText, quint8 iVal);
+
+    // The exchange and its events.
+    quint8 SendCommand(quint8 iFunction, QString &sTermID, QByteArray &sData) override;
+    quint8 SendCom_RebAns(quint8 iCmdCode, QString &sTermID, QByteArray &sDataSend,
+                          QByteArray &sDataReb) override;
+    void ctlMSComm1_OnComm();
+    void Timer1_Timer();
+
+    // ReaderWindow: the controls the operations read and fill.
+    void setKeyCardRead() override { bKeyCardRead = true; }
+    QString keyText(int sector) const override;
+    void setKeyText(int sector, const QString &text) override;
+    QString oldKeyText() const override;
+    int selectedMessage() const override;
+    QString messageText(int index) const override;
+    ConfigFieldTexts configFieldTexts() const override;
+
+    // LinkHost
+    bool linkPortOpen() const override { return bPortOpen == 1; }
+    void linkOutput(const QByteArray &frame) override { ctlMSComm1.Output(frame); }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void connectHandlers();
+    QString portListForTooltip() const;
+
+    PortProvider &m_ports;
+    QString m_languageFolder;
+};
