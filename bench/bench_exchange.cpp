@@ -1,0 +1,132 @@
+// What one command costs the program: round-trip time against the standalone simulator on an
+// unpaced pseudo-terminal, next to the same exchange done with a bare QSerialPort, and the
+// processor time a 2-second time-out wait uses.
+#include "link/command_set.h"
+#include "link/frame.h"
+#include "platform/system_ports.h"
+#include "sim/terminal_engine.h"
+#include "simulator_process.h"
+#include "window/frm_config_porteval.h"
+#include "window/resources/resources.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSerialPort>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int kRounds = 500;
+
+double cpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Summary
+{
+    double median;
+    double p99;
+    double mean;
+};
+
+Summary summarize(QList<double> micros)
+{
+    std::sort(micros.begin(), micros.end());
+    double sum = 0;
+    for (double m : micros)
+        sum += m;
+    return { micros[micros.size() / 2], micros[micros.size() * 99 / 100], sum / micros.size() };
+}
+
+QList<double> windowRoundTrips(frmConfigPorteval &window)
+{
+    QList<double> micros;
+    QElapsedTimer clock;
+    for (int i = 0; i < kRounds + 20; ++i) {
+        QString termId = GetTermID();
+        QByteArray data(1, '\x00');
+        QByteArray answer;
+        clock.start();
+        const quint8 r = window.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
+        const double us = double(clock.nsecsElapsed()) / 1000.0;
+        if (r != 0)
+            std::printf("unexpected result %d\n", r);
+        if (i >= 20)
+            micros << us;
+    }
+    return micros;
+}
+
+QList<double> bareRoundTrips(const QString &device)
+{
+    QSerialPort port(device);
+    port.setBaudRate(38400);
+    port.open(QIODevice::ReadWrite);
+    const QByteArray command
+        = buildCommandFrame(Cmd::GetInfoKeyCard, GetTermID(), QByteArray(1, '\0'));
+    const qsizetype answerSize = buildAnswerFrame(0, QByteArray("A0A1A2A3A4A0")).size();
+    QList<double> micros;
+    QElapsedTimer clock;
+    for (int i = 0; i < kRounds + 20; ++i) {
+        clock.start();
+        port.write(command);
+        qsizetype got = 0;
+        while (got < answerSize && port.waitForReadyRead(2000))
+            got += port.readAll().size();
+        if (i >= 20)
+            micros << double(clock.nsecsElapsed()) / 1000.0;
+    }
+    return micros;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    initPortevalResources();
+    SystemPorts ports;
+
+    SimulatorProcess sim(
+        { QStringLiteral("--on"), QStringLiteral("0x72:9"), QStringLiteral("silent") });
+    if (sim.device.isEmpty()) {
+        std::printf("porteval-terminal-sim did not start\n");
+        return 1;
+    }
+    const Summary bare = summarize(bareRoundTrips(sim.device));
+
+    frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR));
+    window.cEditCfg1->setText(sim.device);
+    window.cmdOpenCOM->click();
+    const Summary full = summarize(windowRoundTrips(window));
+
+    std::printf("round trip of one GetInfoKeyCard on an unpaced pty, %d rounds (microseconds)\n",
+                kRounds);
+    std::printf("  bare QSerialPort   median %8.1f  p99 %8.1f  mean %8.1f\n", bare.median, bare.p99,
+                bare.mean);
+    std::printf("  porteval exchange  median %8.1f  p99 %8.1f  mean %8.1f\n", full.median, full.p99,
+                full.mean);
+    std::printf("  added by porteval  median %8.1f us\n", full.median - bare.median);
+
+    QString termId = GetTermID();
+    QByteArray data(1, '\x09');
+    QByteArray answer;
+    QElapsedTimer clock;
+    clock.start();
+    const double cpuBefore = cpuSeconds();
+    const quint8 r = window.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
+    std::printf("time-out wait: result %d after %.2f s, processor time %.4f s\n", r,
+                double(clock.elapsed()) / 1000.0, cpuSeconds() - cpuBefore);
+    return 0;
+}
