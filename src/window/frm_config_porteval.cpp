@@ -82,8 +82,8 @@ void frmConfigPorteval::connectHandlers()
 
 void frmConfigPorteval::Form_Load()
 {
-    adjustSize();
-    setFixedSize(size().expandedTo(QSize(443, 499)));
+    // The design's size, or what the captions of this platform's font need if that is more.
+    setFixedSize(minimumSizeHint().expandedTo(QSize(443, 499)));
     for (QPushButton *hidden : { cmdCfgMaster[1], cmdCfgConfig[1], cmdCfgMis[1] })
         hidden->move(hidden->parentWidget()->width() - hidden->sizeHint().width() - 6, 0);
     if (const QScreen *screen = this->screen()) {

@@ -122,7 +122,7 @@ void frmConfigPorteval::createControls()
     portGrid->setContentsMargins(6, 4, 6, 6);
     lLabel[0] = named(new QLabel(u"Port number:"_s, fFrame[0]), indexed("lLabel", 0));
     cEditCfg1 = textBox(fFrame[0], u"cEditCfg1"_s, u"1"_s, 260);
-    cEditCfg1->setMaximumWidth(110);
+    cEditCfg1->setMaximumWidth(72);
     lLabel[0]->setBuddy(cEditCfg1);
     lLabel[1] = named(new QLabel(u"Speed: 38400, N, 1"_s, fFrame[0]), indexed("lLabel", 1));
     cmdOpenCOM = named(new QPushButton(u"Abrir COM"_s, fFrame[0]), u"cmdOpenCOM"_s);
@@ -189,6 +189,8 @@ void frmConfigPorteval::createControls()
         QFont keyFont = fixed;
         keyFont.setPointSizeF(font().pointSizeF());
         txtKey[i]->setFont(keyFont);
+        // Room for the 12 digits of a key and no more, so that two columns fit the tab.
+        txtKey[i]->setFixedWidth(QFontMetrics(keyFont).horizontalAdvance(u"0"_s) * 12 + 14);
         makeReadOnlyYellow(txtKey[i]);
         lLabel[2 + i]->setBuddy(txtKey[i]);
         const int row = i % 8;
