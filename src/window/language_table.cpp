@@ -15,8 +15,8 @@ namespace {
 class LineReader
 {
 public:
-    explicit LineReader(QFile &file)
-        : m_file(file)
+    explicit LineReader(QIODevice &device)
+        : m_device(device)
     { }
 
     // False at the end of the file. `line` gets the first kMaxMessageLength bytes; `lastByte`
@@ -58,12 +58,12 @@ public:
 private:
     bool refill()
     {
-        m_buffer = m_file.read(1 << 16);
+        m_buffer = m_device.read(1 << 16);
         m_pos = 0;
         return !m_buffer.isEmpty();
     }
 
-    QFile &m_file;
+    QIODevice &m_device;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
 };
@@ -92,18 +92,20 @@ void LanguageTable::LoadMisFile(const QString &folder)
         const QString name = fileName(n);
         if (!present.contains(name, Qt::CaseSensitive))
             continue;
-        if (loadFile(dir.filePath(name), kSlots - 1 - loaded))
-            ++loaded;
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        loadLanguage(file, kSlots - 1 - loaded);
+        ++loaded;
     }
     iIdioma = qint16(loaded == 0 ? 0 : kSlots - loaded);
 }
 
-bool LanguageTable::loadFile(const QString &path, int slot)
+void LanguageTable::loadLanguage(QIODevice &device, int slot)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    LineReader reader(file);
+    if (slot < 1 || slot >= kSlots)
+        return;
+    LineReader reader(device);
     QByteArray line;
     QByteArray more;
     char last = 0;
@@ -118,7 +120,6 @@ bool LanguageTable::loadFile(const QString &path, int slot)
         }
         sMisTable[slot][k] = fromAnsi(line).replace(u'~', u"\r\n"_s);
     }
-    return true;
 }
 
 QString LanguageTable::GetMis(int number) const

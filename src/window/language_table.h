@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QIODevice;
+
 #include <array>
 #include <vector>
 
@@ -29,6 +31,9 @@ public:
     // language (slot 0 when there is none). A file that cannot be read counts as absent.
     void LoadMisFile(const QString &folder);
 
+    // Reads one language from `device` into `slot` (1 to 5).
+    void loadLanguage(QIODevice &device, int slot);
+
     // Message `number` of the current language; empty outside 0..1000.
     QString GetMis(int number) const;
     // Message `number` of `slot`, whatever the current language.
@@ -37,7 +42,5 @@ public:
     qint16 iIdioma = 0; // current language slot, 0 to 5
 
 private:
-    bool loadFile(const QString &path, int slot);
-
     std::array<std::vector<QString>, kSlots> sMisTable;
 };
