@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -59,6 +61,7 @@ private slots:
     void initTestCase() { initPortevalResources(); }
     void withoutLanguageFiles();
     void startsInTheFirstLanguage();
+    void startsQuicklyWithHostileLanguageFiles();
     void switchingLanguage();
     void emptyLanguageLabelIgnoresClicks();
     void startupControlState();
@@ -129,6 +132,47 @@ void TestWindow::startsInTheFirstLanguage()
     QCOMPARE(window.cEditCfg1->accessibleName(), u"Port number"_s);
     // The port box's tip lists the ports when it shows.
     QCOMPARE(window.oTooltip->tipTextFor(window.cEditCfg1), window.GetMis(105));
+}
+
+void TestWindow::startsQuicklyWithHostileLanguageFiles()
+{
+    QTemporaryDir dir;
+    auto write = [&](int n, const QByteArray &bytes) {
+        QFile file(dir.filePath(LanguageTable::fileName(n)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    QByteArray garbage(1 << 20, '\0');
+    for (int i = 0; i < garbage.size(); ++i)
+        garbage[i] = char((i * 7919) ^ (i >> 5));
+    write(1, garbage);
+    write(2, "Fifty\r\n" + QByteArray("0123456789~\r\n").repeated((50 << 20) / 13));
+    write(3, QByteArray(1000000, 'W') + "\r\nafter\r\n");
+    QByteArray controls;
+    for (int b = 0x80; b <= 0x9F; ++b)
+        controls += char(b);
+    write(4, controls.repeated(200) + "\r\n" + controls.repeated(500));
+    // A named pipe is present but no file to read: opening it would block for ever.
+    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath(LanguageTable::fileName(5))).constData(), 0600)
+            == 0);
+
+    RecordingPorts ports;
+    QElapsedTimer clock;
+    clock.start();
+    frmConfigPorteval window(ports, dir.path());
+    const qint64 startMs = clock.elapsed();
+    qInfo("start-up with hostile language files: %lld ms", startMs);
+#if !defined(__SANITIZE_ADDRESS__)
+    QVERIFY2(startMs < 1000, qPrintable(QString::number(startMs)));
+#endif
+    QCOMPARE(int(window.languages.iIdioma), 2); // four files read, the pipe skipped
+    QCOMPARE(window.cIdioma[2]->text(), u"Fifty"_s);
+    QCOMPARE(window.cIdioma[3]->text(), QString(LanguageTable::kMaxMessageLength, u'W'));
+    QCOMPARE(window.cIdioma[4]->text().size(), LanguageTable::kMaxMessageLength);
+    QCOMPARE(window.size(), QSize(443, 499));
+    QCOMPARE(window.oTooltip->iNumTip(), 51);
+    window.cmdOpenCOM->click();
+    QCOMPARE(window.txtStatus->text(), u"OpenPortCOM: OK"_s);
 }
 
 void TestWindow::switchingLanguage()
