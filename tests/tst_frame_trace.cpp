@@ -103,8 +103,8 @@ void TestFrameTrace::framesAndDrops()
             u"^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d -> GetInfoKeyCard 02 72 81 08 00 99 99 99 00 50 43 03$"_s)
             .match(sent[0])
             .hasMatch());
-    QCOMPARE(linesWith(u"dropped ( check field )"_s).size(), 1);
-    QCOMPARE(linesWith(u"dropped ( length )"_s).size(), 1);
+    QCOMPARE(linesWith(u"dropped (check field)"_s).size(), 1);
+    QCOMPARE(linesWith(u"dropped (length)"_s).size(), 1);
     QCOMPARE(linesWith(u"no answer in time to GetInfoKeyCard"_s).size(), 1);
     // The key query's answer is the key itself: masked.
     const QStringList accepted = linesWith(u"<- GetInfoKeyCard code 0"_s);

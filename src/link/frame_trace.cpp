@@ -115,10 +115,11 @@ void FrameTrace::received(const QByteArray &frame, const ParsedAnswer &answer)
     const QString hex = maskedHex(frame, answerDataStart(frame), frame.size() - 3, isKey);
     if (answer.accepted()) {
         qCDebug(lcLink).noquote() << stamp() << "<-" << commandName(m_lastCommand) << "code"
-                                  << answer.code << hex;
+                                  << int(answer.code) << hex;
     } else {
-        qCDebug(lcLink).noquote() << stamp() << "<- dropped (" << frameDropName(answer.drop) << ")"
-                                  << commandName(m_lastCommand) << hex;
+        const QString reason = u"(%1)"_s.arg(QLatin1String(frameDropName(answer.drop)));
+        qCDebug(lcLink).noquote() << stamp() << "<- dropped" << reason << commandName(m_lastCommand)
+                                  << hex;
     }
 }
 

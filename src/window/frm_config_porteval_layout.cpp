@@ -130,8 +130,10 @@ void frmConfigPorteval::createControls()
     portGrid->addWidget(lLabel[0], 0, 0);
     portGrid->addWidget(cEditCfg1, 0, 1);
     portGrid->addWidget(lLabel[1], 1, 0, 1, 2);
-    portGrid->addWidget(cmdOpenCOM, 2, 0);
-    portGrid->addWidget(cmdCloseCOM, 2, 1);
+    auto *portButtons = new QHBoxLayout;
+    portButtons->addWidget(cmdOpenCOM, 1);
+    portButtons->addWidget(cmdCloseCOM, 1);
+    portGrid->addLayout(portButtons, 2, 0, 1, 2);
     top->addWidget(fFrame[0], 1);
 
     Picture2 = named(new QWidget(this), u"Picture2"_s);
