@@ -164,6 +164,11 @@ void TestWindow::startsQuicklyWithHostileLanguageFiles()
     QCOMPARE(window.cIdioma[2]->text(), u"Fifty"_s);
     QCOMPARE(window.cIdioma[3]->text(), QString(LanguageTable::kMaxMessageLength, u'W'));
     QCOMPARE(window.cIdioma[4]->text().size(), LanguageTable::kMaxMessageLength);
+    for (int slot = 1; slot <= 4; ++slot) {
+        for (int n = 0; n <= LanguageTable::kLastMessage; ++n)
+            QVERIFY(window.languages.message(slot, n).size()
+                    <= 2 * LanguageTable::kMaxMessageLength);
+    }
     QCOMPARE(window.size(), QSize(443, 499));
     QCOMPARE(window.oTooltip->iNumTip(), 51);
     window.cmdOpenCOM->click();
