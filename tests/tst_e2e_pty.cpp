@@ -1,11 +1,14 @@
 // The whole program's path to a terminal, end to end: the window's port handling and exchange,
 // the serial-port control over QSerialPort, a pseudo-terminal, and the standalone simulator.
+#include "link/calc_crc16.h"
 #include "link/command_set.h"
 #include "link/frame.h"
 #include "platform/system_ports.h"
+#include "sim/sim_rules.h"
 #include "window/frm_config_porteval.h"
 #include "window/resources/resources.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +22,7 @@
 #include <ctime>
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -94,6 +98,8 @@ private slots:
     void initTestCase();
     void openCloseAndBusyDevice();
     void framesOnTheWire();
+    void answers_data();
+    void answers();
     void portNotOpenWritesNothing();
     void deviceVanishesDuringAWait();
 
@@ -156,6 +162,43 @@ void TestEndToEnd::framesOnTheWire()
     QCOMPARE(frames[18][u"data"_s].toString(), QString::fromLatin1(block0.toHex().toUpper()));
 }
 
+void TestEndToEnd::answers_data()
+{
+    QTest::addColumn<int>("sector");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("lastShown"); // what the status line shows after the wait
+
+    QTest::newRow("intermediate codes, then the answer") << 0 << 0 << u"6"_s;
+    QTest::newRow("code 30, then the answer") << 1 << 0 << QString();
+    QTest::newRow("bad check field") << 2 << 31 << QString();
+    QTest::newRow("second byte not 1B") << 3 << 31 << QString();
+    QTest::newRow("length one too large") << 4 << 31 << QString();
+    QTest::newRow("unescaped 03 inside") << 5 << 0 << QString();
+    QTest::newRow("final error E") << 6 << int('E') << QString();
+}
+
+void TestEndToEnd::answers()
+{
+    QFETCH(int, sector);
+    QFETCH(int, result);
+    QFETCH(QString, lastShown);
+
+    Simulator sim({ u"--on"_s,      u"0x72:0"_s, u"inter=5,6"_s, u"then"_s,    u"answer"_s,
+                    u"--on"_s,      u"0x72:1"_s, u"wait"_s,      u"then"_s,    u"answer"_s,
+                    u"--on"_s,      u"0x72:2"_s, u"badcrc"_s,    u"--on"_s,    u"0x72:3"_s,
+                    u"badheader"_s, u"--on"_s,   u"0x72:4"_s,    u"longlen"_s, u"--on"_s,
+                    u"0x72:5"_s,    u"raw03"_s,  u"--on"_s,      u"0x72:6"_s,  u"code=E"_s });
+    frmConfigPorteval window(m_ports, QStringLiteral(PORTEVAL_LANG_DIR));
+    window.Timer1.setInterval(20ms); // budgets in ticks: a time-out here takes 0.4 s
+    openDevice(window, sim.device);
+    window.txtStatus->clear();
+    QByteArray answer = "untouched";
+    QCOMPARE(int(queryKey(window, sector, answer)), result);
+    QCOMPARE(answer, result == 0 ? defaultSimKeys()[sector].toLatin1() : QByteArray("untouched"));
+    QCOMPARE(window.txtStatus->text(),
+             lastShown.isEmpty() ? QString() : window.GetMisResp(quint8(lastShown.toInt())));
+}
+
 void TestEndToEnd::portNotOpenWritesNothing()
 {
     Simulator sim({});
@@ -167,6 +210,17 @@ void TestEndToEnd::portNotOpenWritesNothing()
     QCOMPARE(int(queryKey(window, 0, answer)), 255);
     QTest::qWait(100);
     QVERIFY(sim.loggedFrames().isEmpty());
+
+    // With the port open, the window's own 100 ms tick gives up after about 2 s.
+    Simulator silent({ u"--on"_s, u"0x72"_s, u"silent"_s });
+    openDevice(window, silent.device);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(int(queryKey(window, 0, answer)), 31);
+    QVERIFY2(clock.elapsed() >= 1900 && clock.elapsed() < 6000,
+             qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(answer, QByteArray("untouched"));
+    QCOMPARE(silent.loggedFrames().size(), 1);
 }
 
 void TestEndToEnd::deviceVanishesDuringAWait()

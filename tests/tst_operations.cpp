@@ -424,7 +424,12 @@ void TestOperations::configFieldReadings_data()
     QTest::addColumn<int>("recordOffset");
     QTest::addColumn<int>("expected"); // the record byte, or -message number of the error
 
+    QTest::newRow("145 decimal") << u"uart1"_s << u"145"_s << 6 << 0x91;
     QTest::newRow("&H91") << u"uart1"_s << u"&H91"_s << 6 << 0x91;
+    QTest::newRow("blank before &H20") << u"refresh"_s << u" &H20"_s << 11 << 0x20;
+    QTest::newRow("abc reads 0") << u"backlight"_s << u"abc"_s << 12 << 0;
+    QTest::newRow("2.5 rounds to even 2") << u"uart0"_s << u"2.5"_s << 5 << 2;
+    QTest::newRow("3.5 rounds to even 4") << u"uart0"_s << u"3.5"_s << 5 << 4;
     QTest::newRow("&H12 start position keeps low half") << u"start"_s << u"&H12"_s << 9 << 0x24;
     QTest::newRow("20 end position keeps low half") << u"end"_s << u"20"_s << 9 << 0x04;
     QTest::newRow("empty reads 0") << u"backlight"_s << QString() << 12 << 0;

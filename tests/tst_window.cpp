@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,9 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <limits>
 
 #include <sys/stat.h>
 
@@ -61,6 +65,7 @@ private slots:
     void initTestCase() { initPortevalResources(); }
     void withoutLanguageFiles();
     void startsInTheFirstLanguage();
+    void startsQuicklyWithHostileLanguageFiles_data();
     void startsQuicklyWithHostileLanguageFiles();
     void switchingLanguage();
     void emptyLanguageLabelIgnoresClicks();
@@ -129,50 +134,75 @@ void TestWindow::startsInTheFirstLanguage()
     QCOMPARE(window.oTooltip->tipTextFor(window.cEditCfg1), window.GetMis(105));
 }
 
-void TestWindow::startsQuicklyWithHostileLanguageFiles()
+// One hostile file 1 beside the English file 2: the window starts in under a second, shows
+// what it could read and works.
+void TestWindow::startsQuicklyWithHostileLanguageFiles_data()
 {
-    QTemporaryDir dir;
-    auto write = [&](int n, const QByteArray &bytes) {
-        QFile file(dir.filePath(LanguageTable::fileName(n)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    };
+    QTest::addColumn<QByteArray>("file"); // "fifo" makes a named pipe instead
+    QTest::addColumn<bool>("noPermission");
+    QTest::addColumn<QString>("name"); // slot 4's language name afterwards; "*" for anything
+
     QByteArray garbage(1 << 20, '\0');
     for (int i = 0; i < garbage.size(); ++i)
         garbage[i] = char((i * 7919) ^ (i >> 5));
-    write(1, garbage);
-    write(2, "Fifty\r\n" + QByteArray("0123456789~\r\n").repeated((4 << 20) / 13));
-    write(3, QByteArray(1000000, 'W') + "\r\nafter\r\n");
     QByteArray controls;
     for (int b = 0x80; b <= 0x9F; ++b)
         controls += char(b);
-    write(4, controls.repeated(200) + "\r\n" + controls.repeated(500));
-    // A named pipe is present but no file to read: opening it would block for ever.
-    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath(LanguageTable::fileName(5))).constData(), 0600)
-            == 0);
+    QTest::newRow("binary garbage") << garbage << false << u"*"_s;
+    QTest::newRow("50 MB of continued lines")
+        << "Fifty\r\n" + QByteArray("0123456789~\r\n").repeated((50 << 20) / 13) << false
+        << u"Fifty"_s;
+    QTest::newRow("one line of a million characters") << QByteArray(1000000, 'W')
+            + "\r\nafter\r\n" << false << QString(LanguageTable::kMaxMessageLength, u'W');
+    QTest::newRow("bytes 0x80-0x9F") << controls.repeated(200) + "\r\n" << false << u"*"_s;
+    QTest::newRow("no permission") << QByteArray("Locked\r\n") << true << u"*"_s;
+    // Opening a pipe would block for ever: it is present but not a file to read.
+    QTest::newRow("named pipe") << QByteArray("fifo") << false << QString();
+}
+
+void TestWindow::startsQuicklyWithHostileLanguageFiles()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, noPermission);
+    QFETCH(QString, name);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(LanguageTable::fileName(1));
+    if (file == "fifo") {
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    } else {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(out.write(file), file.size());
+    }
+    if (noPermission)
+        QVERIFY(QFile::setPermissions(path, {}));
+    QVERIFY(QFile::copy(languageDir() + u"/MisI02.dat"_s, dir.filePath(u"MisI02.dat"_s)));
+    // Root reads a file without permissions all the same.
+    const bool readable = file != "fifo" && (!noPermission || QFileInfo(path).isReadable());
 
     RecordingPorts ports;
-    QElapsedTimer clock;
-    clock.start();
-    frmConfigPorteval window(ports, dir.path());
-    const qint64 startMs = clock.elapsed();
-    qInfo("start-up with hostile language files: %lld ms", startMs);
-    // Well under a second here; the bound tells a slow start from a blocked one on a loaded
-    // machine.
-    QVERIFY2(startMs < 10000, qPrintable(QString::number(startMs)));
-    QCOMPARE(int(window.languages.iIdioma), 2); // four files read, the pipe skipped
-    QCOMPARE(window.cIdioma[2]->text(), u"Fifty"_s);
-    QCOMPARE(window.cIdioma[3]->text(), QString(LanguageTable::kMaxMessageLength, u'W'));
-    QCOMPARE(window.cIdioma[4]->text().size(), LanguageTable::kMaxMessageLength);
-    for (int slot = 1; slot <= 4; ++slot) {
+    qint64 fastestMs = std::numeric_limits<qint64>::max();
+    for (int run = 0; run < 3; ++run) { // the fastest of three: a busy machine can stall one
+        QElapsedTimer clock;
+        clock.start();
+        frmConfigPorteval window(ports, dir.path());
+        fastestMs = std::min(fastestMs, clock.elapsed());
+        QCOMPARE(int(window.languages.iIdioma), readable ? 4 : 5);
+        QCOMPARE(window.cIdioma[4]->text(), u"English"_s);
+        if (name != u"*")
+            QCOMPARE(window.cIdioma[3]->text(), name);
         for (int n = 0; n <= LanguageTable::kLastMessage; ++n)
-            QVERIFY(window.languages.message(slot, n).size()
-                    <= 2 * LanguageTable::kMaxMessageLength);
+            QVERIFY(window.languages.message(4, n).size() <= 2 * LanguageTable::kMaxMessageLength);
+        QCOMPARE(window.size(), QSize(443, 499));
+        QCOMPARE(window.oTooltip->iNumTip(), 51);
+        window.cmdOpenCOM->click();
+        QCOMPARE(window.txtStatus->text(), u"OpenPortCOM: OK"_s);
     }
-    QCOMPARE(window.size(), QSize(443, 499));
-    QCOMPARE(window.oTooltip->iNumTip(), 51);
-    window.cmdOpenCOM->click();
-    QCOMPARE(window.txtStatus->text(), u"OpenPortCOM: OK"_s);
+    qInfo("start-up: %lld ms", fastestMs);
+#if !defined(__SANITIZE_ADDRESS__)
+    QVERIFY2(fastestMs < 1000, qPrintable(QString::number(fastestMs)));
+#endif
 }
 
 void TestWindow::switchingLanguage()
