@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 #include <sys/stat.h>
 
@@ -182,23 +183,25 @@ void TestWindow::startsQuicklyWithHostileLanguageFiles()
     const bool readable = file != "fifo" && (!noPermission || QFileInfo(path).isReadable());
 
     RecordingPorts ports;
+    std::unique_ptr<frmConfigPorteval> window;
     qint64 fastestMs = std::numeric_limits<qint64>::max();
     for (int run = 0; run < 3; ++run) { // the fastest of three: a busy machine can stall one
+        window.reset();
         QElapsedTimer clock;
         clock.start();
-        frmConfigPorteval window(ports, dir.path());
+        window = std::make_unique<frmConfigPorteval>(ports, dir.path());
         fastestMs = std::min(fastestMs, clock.elapsed());
-        QCOMPARE(int(window.languages.iIdioma), readable ? 4 : 5);
-        QCOMPARE(window.cIdioma[4]->text(), u"English"_s);
-        if (name != u"*")
-            QCOMPARE(window.cIdioma[3]->text(), name);
-        for (int n = 0; n <= LanguageTable::kLastMessage; ++n)
-            QVERIFY(window.languages.message(4, n).size() <= 2 * LanguageTable::kMaxMessageLength);
-        QCOMPARE(window.size(), QSize(443, 499));
-        QCOMPARE(window.oTooltip->iNumTip(), 51);
-        window.cmdOpenCOM->click();
-        QCOMPARE(window.txtStatus->text(), u"OpenPortCOM: OK"_s);
     }
+    QCOMPARE(int(window->languages.iIdioma), readable ? 4 : 5);
+    QCOMPARE(window->cIdioma[4]->text(), u"English"_s);
+    if (name != u"*")
+        QCOMPARE(window->cIdioma[3]->text(), name);
+    for (int n = 0; n <= LanguageTable::kLastMessage; ++n)
+        QVERIFY(window->languages.message(4, n).size() <= 2 * LanguageTable::kMaxMessageLength);
+    QCOMPARE(window->size(), QSize(443, 499));
+    QCOMPARE(window->oTooltip->iNumTip(), 51);
+    window->cmdOpenCOM->click();
+    QCOMPARE(window->txtStatus->text(), u"OpenPortCOM: OK"_s);
     qInfo("start-up: %lld ms", fastestMs);
 #if !defined(__SANITIZE_ADDRESS__)
     QVERIFY2(fastestMs < 1000, qPrintable(QString::number(fastestMs)));
