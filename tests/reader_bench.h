@@ -30,6 +30,7 @@ public:
             for (char b : device.takeReceived())
                 link.receiveByte(b);
         });
+        ticker.setTimerType(Qt::PreciseTimer);
         ticker.setInterval(tick);
         QObject::connect(&ticker, &QTimer::timeout, &device, [this] { link.Timer1_Timer(); });
         ticker.start();

@@ -211,13 +211,14 @@ void TestEndToEnd::portNotOpenWritesNothing()
     QTest::qWait(100);
     QVERIFY(sim.loggedFrames().isEmpty());
 
-    // With the port open, the window's own 100 ms tick gives up after about 2 s.
+    // With the port open, the window's own 100 ms tick gives up after 20 ticks: 1.9 to 2 s,
+    // a little less when a busy machine lets a late tick catch up.
     Simulator silent({ u"--on"_s, u"0x72"_s, u"silent"_s });
     openDevice(window, silent.device);
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(int(queryKey(window, 0, answer)), 31);
-    QVERIFY2(clock.elapsed() >= 1900 && clock.elapsed() < 6000,
+    QVERIFY2(clock.elapsed() >= 1800 && clock.elapsed() < 6000,
              qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(answer, QByteArray("untouched"));
     QCOMPARE(silent.loggedFrames().size(), 1);

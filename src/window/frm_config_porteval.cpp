@@ -44,6 +44,8 @@ frmConfigPorteval::frmConfigPorteval(PortProvider &ports, const QString &languag
     createControls();
     connectHandlers();
     // The tick counts down every wait; it runs from the start to the end, waiting or not.
+    // A coarse timer may fire 5% early, which would cut a 2 s budget to 1.8 s.
+    Timer1.setTimerType(Qt::PreciseTimer);
     Timer1.setInterval(kTick);
     Timer1.start();
     Form_Load();
