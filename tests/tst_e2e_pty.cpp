@@ -16,10 +16,12 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <ctime>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -88,7 +90,12 @@ void openDevice(frmConfigPorteval &window, const QString &device)
     window.cmdOpenCOM->click();
 }
 
+// Fills in a card's fields and presses its "Init + Set Card" button.
+using CardWrite = std::function<void(frmConfigPorteval &)>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(CardWrite)
 
 class TestEndToEnd : public QObject
 {
@@ -98,6 +105,8 @@ private slots:
     void initTestCase();
     void openCloseAndBusyDevice();
     void framesOnTheWire();
+    void cardsOnTheWire_data();
+    void cardsOnTheWire();
     void answers_data();
     void answers();
     void portNotOpenWritesNothing();
@@ -160,6 +169,58 @@ void TestEndToEnd::framesOnTheWire()
     const QByteArray block0 = QByteArray::fromHex("0200 6900000203 0000 A0A1A2A3A4A1 00 02")
         + char((0xA0 + 0xA1 + 0xA2 + 0xA3 + 0xA4 + 0xA1 + 0x02) & 0xFF);
     QCOMPARE(frames[18][u"data"_s].toString(), QString::fromLatin1(block0.toHex().toUpper()));
+}
+
+void TestEndToEnd::cardsOnTheWire_data()
+{
+    QTest::addColumn<CardWrite>("write");
+    QTest::addColumn<QString>("statusName");
+    QTest::addColumn<QByteArray>("blocks"); // the three 16-byte blocks, as the terminal keeps them
+
+    QTest::newRow("messages card, slot 5, euro sign")
+        << CardWrite([](frmConfigPorteval &window) {
+               window.opCfgMis[4]->setChecked(true);
+               window.txtCfgMis[4]->setText(u"Saldo: 5 \u20ac"_s);
+               window.cmdCfgMis[0]->click();
+           })
+        << u"SetCfgMis"_s
+        << QByteArray::fromHex("530000002005FFFFFFFFFFFFFFFFFFFC") + "Saldo: 5 \x80"
+            + QByteArray(21, ' ') + char(0xC2);
+    // Block 9 lies in sector 2, whose key 02 03 80 A1 B2 C3 travels escaped in block 1.
+    QTest::newRow("configuration card, opening texts")
+        << CardWrite([](frmConfigPorteval &window) { window.cmdCfgConfig[0]->click(); })
+        << u"SetCfgConfig"_s
+        << QByteArray::fromHex("54000002090091010F04092040FF010E 0F020380A1B2C3 000000000000000000"
+                               "000000000000000000000000000000 AA");
+}
+
+void TestEndToEnd::cardsOnTheWire()
+{
+    QFETCH(CardWrite, write);
+    QFETCH(QString, statusName);
+    QFETCH(QByteArray, blocks);
+
+    Simulator sim({});
+    frmConfigPorteval window(m_ports, QStringLiteral(PORTEVAL_LANG_DIR));
+    openDevice(window, sim.device);
+    window.cmdGetInfoKeyCard->click(); // arms the card buttons
+    write(window);
+    QCOMPARE(window.txtStatus->text(), statusName + u": "_s + window.GetMisResp(0));
+
+    const QList<QJsonObject> frames = sim.loggedFrames().mid(16);
+    QStringList names;
+    for (const QJsonObject &frame : frames) {
+        names << frame[u"name"_s].toString();
+        QVERIFY(frame[u"check_ok"_s].toBool());
+    }
+    QCOMPARE(names,
+             (QStringList { u"DownloadKeys"_s, u"InitCfgCard"_s, u"SetCfgCard"_s, u"SetCfgCard"_s,
+                            u"SetCfgCard"_s }));
+    QCOMPARE(blocks.size(), 48);
+    for (int k = 0; k < 3; ++k) {
+        const QByteArray data = QByteArray("\x02") + char(k) + blocks.mid(16 * k, 16);
+        QCOMPARE(frames[2 + k][u"data"_s].toString(), QString::fromLatin1(data.toHex().toUpper()));
+    }
 }
 
 void TestEndToEnd::answers_data()

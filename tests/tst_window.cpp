@@ -78,7 +78,6 @@ private slots:
     void portNumberTexts();
     void keyCardArmsCardButtons();
     void controlsStayDisabledDuringAWait();
-    void messagesCardFromTheWindow();
     void closingDuringAWait();
 };
 
@@ -419,21 +418,6 @@ void TestWindow::controlsStayDisabledDuringAWait()
     QVERIFY(seenDuringWait.contains(window.GetMisResp(5)));
     QVERIFY(!seenDuringWait.join(u'|').contains(u"enabled: "_s));
     QVERIFY(window.cmdGetInfoKeyCard->isEnabled());
-}
-
-void TestWindow::messagesCardFromTheWindow()
-{
-    RecordingPorts ports;
-    frmConfigPorteval window(ports, languageDir());
-    window.cmdOpenCOM->click();
-    window.cmdGetInfoKeyCard->click();
-    window.opCfgMis[4]->setChecked(true);
-    window.txtCfgMis[4]->setText(u"Saldo: 5 \u20ac"_s);
-    window.cmdCfgMis[0]->click();
-    QCOMPARE(window.txtStatus->text(), u"SetCfgMis: "_s + window.GetMisResp(0));
-    const QMap<int, QByteArray> blocks = ports.last->terminal().writtenBlocks();
-    QCOMPARE(blocks.value(0).at(5), '\x05');
-    QCOMPARE(blocks.value(1), QByteArray("Saldo: 5 \x80      "));
 }
 
 void TestWindow::closingDuringAWait()
