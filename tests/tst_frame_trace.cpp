@@ -76,8 +76,10 @@ void TestFrameTrace::maskedHex()
     QFETCH(int, first);
     QFETCH(int, last);
     QFETCH(QString, hex);
-    const QString masked = FrameTrace::maskedHex(
-        frame, 8, frame.size() - 3, [&](qsizetype i) { return i >= first && i <= last; });
+    const auto [from, to] = first < 0
+        ? std::pair<qsizetype, qsizetype>()
+        : FrameTrace::dataSpan(frame, 8, frame.size() - 3, first, last);
+    const QString masked = FrameTrace::maskedHex(frame, from, to);
     QCOMPARE(masked, hex);
 }
 

@@ -3,8 +3,6 @@
 #include "link/command_set.h"
 #include "link/frame.h"
 
-#include <QTime>
-
 using namespace Qt::StringLiterals;
 
 Q_LOGGING_CATEGORY(lcLink, "porteval.link", QtWarningMsg)
@@ -15,11 +13,6 @@ constexpr qsizetype kCommandDataStart = 8; // 02, code, 81, length (2), identifi
 constexpr qsizetype kAnswerDataStart = 9; // 02, 1B, x, length (2), x (3), code, unescaped
 constexpr char kMasterCard = 0x69;
 constexpr char kConfigCard = 0x54;
-
-QString stamp()
-{
-    return QTime::currentTime().toString(u"HH:mm:ss.zzz"_s);
-}
 
 // Where the answer data begins in the frame as received: the whole answer is escaped, so its
 // header may hold escape pairs too.
@@ -35,38 +28,60 @@ qsizetype answerDataStart(const QByteArray &frame)
     return i;
 }
 
-const char *commandName(quint8 code)
+} // namespace
+
+const char *FrameEvent::commandName() const
 {
-    const TerminalCommand *command = findCommand(code);
-    return command ? command->name : "unknown command";
+    const TerminalCommand *entry = findCommand(command);
+    return entry ? entry->name : "unknown command";
 }
 
-} // namespace
+QString FrameEvent::hex(bool showKeys) const
+{
+    return showKeys ? FrameTrace::maskedHex(frame, 0, 0)
+                    : FrameTrace::maskedHex(frame, keyFrom, keyTo);
+}
 
 FrameTrace::FrameTrace()
     : m_showKeys(qEnvironmentVariableIntValue("PORTEVAL_TRACE_KEYS") == 1)
 { }
 
-QString FrameTrace::maskedHex(const QByteArray &frame, qsizetype dataStart, qsizetype dataEnd,
-                              const std::function<bool(qsizetype)> &isKey)
+std::pair<qsizetype, qsizetype> FrameTrace::dataSpan(const QByteArray &frame, qsizetype dataStart,
+                                                     qsizetype dataEnd, qsizetype first,
+                                                     qsizetype last)
 {
-    QStringList parts;
-    parts.reserve(frame.size());
+    qsizetype from = dataEnd;
+    qsizetype to = dataEnd;
     qsizetype dataIndex = 0;
-    for (qsizetype i = 0; i < frame.size(); ++i) {
-        if (i < dataStart || i >= dataEnd) {
-            parts << QString::asprintf("%02X", quint8(frame[i]));
-            continue;
+    for (qsizetype i = dataStart; i < dataEnd; ++i, ++dataIndex) {
+        if (dataIndex == first)
+            from = i;
+        if (i + 1 < dataEnd && isEscapePair(frame[i], frame[i + 1]))
+            ++i;
+        if (dataIndex == last) {
+            to = i + 1;
+            break;
         }
-        // An escape pair stands for one data byte.
-        const bool pair = i + 1 < dataEnd && isEscapePair(frame[i], frame[i + 1]);
-        const int width = pair ? 2 : 1;
-        const bool hide = isKey(dataIndex++);
-        for (int k = 0; k < width; ++k)
-            parts << (hide ? u"**"_s : QString::asprintf("%02X", quint8(frame[i + k])));
-        i += width - 1;
     }
-    return parts.join(u' ');
+    return { qMin(from, to), to };
+}
+
+QString FrameTrace::maskedHex(const QByteArray &frame, qsizetype from, qsizetype to)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    QString text(frame.size() * 3 - (frame.isEmpty() ? 0 : 1), u' ');
+    QChar *out = text.data();
+    for (qsizetype i = 0; i < frame.size(); ++i, out += 3) {
+        const bool hide = i >= from && i < to;
+        out[0] = QLatin1Char(hide ? '*' : digits[quint8(frame[i]) >> 4]);
+        out[1] = QLatin1Char(hide ? '*' : digits[quint8(frame[i]) & 0xF]);
+    }
+    return text;
+}
+
+bool FrameTrace::wanted() const
+{
+    return m_listener || lcLink().isDebugEnabled();
 }
 
 void FrameTrace::sent(quint8 code, const QByteArray &data, const QByteArray &frame)
@@ -74,56 +89,88 @@ void FrameTrace::sent(quint8 code, const QByteArray &data, const QByteArray &fra
     m_lastCommand = code;
     if (code == Cmd::SetCfgCard && data.size() > 2 && data[1] == 0)
         m_cardKind = data[2];
-    if (!lcLink().isDebugEnabled())
+    if (!wanted())
         return;
 
+    FrameEvent event {
+        QTime::currentTime(), FrameEvent::Kind::Sent, code, 0, FrameDrop::None, frame, 0, 0
+    };
     // Which data bytes are key bytes: all of a key download; in a card block, the key that
     // the master card carries in block 0 or the configuration card at the start of block 1.
-    std::function<bool(qsizetype)> isKey = [](qsizetype) {
-        return false;
-    };
-    if (!m_showKeys) {
-        if (code == Cmd::DownloadKeys) {
-            isKey = [](qsizetype) {
-                return true;
-            };
-        } else if (code == Cmd::SetCfgCard && data.size() == 18) {
-            const char block = data[1];
-            if (block == 0 && data[2] == kMasterCard)
-                isKey = [](qsizetype i) {
-                    return i >= 2 + 7 && i < 2 + 13;
-                };
-            else if (block == 1 && m_cardKind == kConfigCard)
-                isKey = [](qsizetype i) {
-                    return i >= 2 + 1 && i < 2 + 7;
-                };
-        }
+    const qsizetype dataEnd = frame.size() - 3;
+    std::optional<std::pair<qsizetype, qsizetype>> keys;
+    if (code == Cmd::DownloadKeys) {
+        keys = { 0, data.size() - 1 };
+    } else if (code == Cmd::SetCfgCard && data.size() == 18) {
+        if (data[1] == 0 && data[2] == kMasterCard)
+            keys = { 2 + 7, 2 + 12 };
+        else if (data[1] == 1 && m_cardKind == kConfigCard)
+            keys = { 2 + 1, 2 + 6 };
     }
-    qCDebug(lcLink).noquote() << stamp() << "->" << commandName(code)
-                              << maskedHex(frame, kCommandDataStart, frame.size() - 3, isKey);
+    if (keys) {
+        std::tie(event.keyFrom, event.keyTo)
+            = dataSpan(frame, kCommandDataStart, dataEnd, keys->first, keys->second);
+    }
+    publish(event);
 }
 
 void FrameTrace::received(const QByteArray &frame, const ParsedAnswer &answer)
 {
-    if (!lcLink().isDebugEnabled())
+    if (!wanted())
         return;
+    FrameEvent event { QTime::currentTime(),
+                       answer.accepted() ? FrameEvent::Kind::Accepted : FrameEvent::Kind::Dropped,
+                       m_lastCommand,
+                       answer.code,
+                       answer.drop,
+                       frame,
+                       0,
+                       0 };
     // The key query's answer is the key itself.
-    const bool hideData = !m_showKeys && m_lastCommand == Cmd::GetInfoKeyCard;
-    auto isKey = [hideData](qsizetype) {
-        return hideData;
-    };
-    const QString hex = maskedHex(frame, answerDataStart(frame), frame.size() - 3, isKey);
-    if (answer.accepted()) {
-        qCDebug(lcLink).noquote() << stamp() << "<-" << commandName(m_lastCommand) << "code"
-                                  << int(answer.code) << hex;
-    } else {
-        const QString reason = u"(%1)"_s.arg(QLatin1String(frameDropName(answer.drop)));
-        qCDebug(lcLink).noquote() << stamp() << "<- dropped" << reason << commandName(m_lastCommand)
-                                  << hex;
+    if (m_lastCommand == Cmd::GetInfoKeyCard) {
+        event.keyFrom = qMin(answerDataStart(frame), frame.size());
+        event.keyTo = qMax(event.keyFrom, frame.size() - 3);
     }
+    publish(event);
 }
 
 void FrameTrace::timedOut()
 {
-    qCDebug(lcLink).noquote() << stamp() << "-- no answer in time to" << commandName(m_lastCommand);
+    if (!wanted())
+        return;
+    publish({ QTime::currentTime(),
+              FrameEvent::Kind::TimedOut,
+              m_lastCommand,
+              0,
+              FrameDrop::None,
+              {},
+              0,
+              0 });
+}
+
+void FrameTrace::publish(const FrameEvent &event)
+{
+    if (m_listener)
+        m_listener(event);
+    if (!lcLink().isDebugEnabled())
+        return;
+    const QString stamp = event.time.toString(u"HH:mm:ss.zzz"_s);
+    const char *name = event.commandName();
+    switch (event.kind) {
+    case FrameEvent::Kind::Sent:
+        qCDebug(lcLink).noquote() << stamp << "->" << name << event.hex(m_showKeys);
+        break;
+    case FrameEvent::Kind::Accepted:
+        qCDebug(lcLink).noquote() << stamp << "<-" << name << "code" << int(event.code)
+                                  << event.hex(m_showKeys);
+        break;
+    case FrameEvent::Kind::Dropped:
+        qCDebug(lcLink).noquote() << stamp << "<- dropped"
+                                  << u"(%1)"_s.arg(QLatin1String(frameDropName(event.drop))) << name
+                                  << event.hex(m_showKeys);
+        break;
+    case FrameEvent::Kind::TimedOut:
+        qCDebug(lcLink).noquote() << stamp << "-- no answer in time to" << name;
+        break;
+    }
 }

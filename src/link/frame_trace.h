@@ -1,34 +1,70 @@
-// The frame trace: every frame sent, and every frame accepted or dropped with the reason, in
-// hex with a millisecond timestamp, under the logging category "porteval.link" (off unless
-// enabled, e.g. QT_LOGGING_RULES="porteval.link.debug=true"). Key bytes show as "**" unless
-// PORTEVAL_TRACE_KEYS=1 is set.
+// The frame trace: every frame sent, and every frame accepted or dropped with the reason, as an
+// event for whoever listens (the frame monitor) and as a line under the logging category
+// "porteval.link" (off unless enabled, e.g. QT_LOGGING_RULES="porteval.link.debug=true"). Key
+// bytes show as "**" in the log unless PORTEVAL_TRACE_KEYS=1 is set; a listener gets them with
+// their place marked and decides itself.
 #pragma once
 
 #include "link/answer_parser.h"
 
 #include <QByteArray>
 #include <QLoggingCategory>
+#include <QTime>
 
 #include <functional>
 
 Q_DECLARE_LOGGING_CATEGORY(lcLink)
 
+struct FrameEvent
+{
+    enum class Kind {
+        Sent,
+        Accepted,
+        Dropped,
+        TimedOut, // the wait for the last command's answer ran out (no frame)
+    };
+
+    QTime time;
+    Kind kind = Kind::Sent;
+    quint8 command = 0; // the command sent, or the last one sent before this answer
+    quint8 code = 0; // response code of an accepted answer
+    FrameDrop drop = FrameDrop::None;
+    QByteArray frame; // as on the wire
+    qsizetype keyFrom = 0; // frame bytes [keyFrom, keyTo) carry key bytes
+    qsizetype keyTo = 0;
+
+    const char *commandName() const;
+    // The frame in hex, key bytes as "**" unless `showKeys`.
+    QString hex(bool showKeys) const;
+};
+
 class FrameTrace
 {
 public:
+    using Listener = std::function<void(const FrameEvent &)>;
+
     FrameTrace();
+
+    void setListener(Listener listener) { m_listener = std::move(listener); }
 
     void sent(quint8 code, const QByteArray &data, const QByteArray &frame);
     void received(const QByteArray &frame, const ParsedAnswer &answer);
     void timedOut();
 
-    // The frame as hex, with the frame bytes that carry the data bytes selected by `isKey`
-    // shown as "**". `dataStart` is where the (escaped) data begins in the frame and
-    // `dataEnd` where the check field begins.
-    static QString maskedHex(const QByteArray &frame, qsizetype dataStart, qsizetype dataEnd,
-                             const std::function<bool(qsizetype)> &isKey);
+    // The frame offsets [from, to) of data bytes `first` to `last` (inclusive), the data
+    // starting at frame offset `dataStart` and ending where the check field begins,
+    // `dataEnd`. An escape pair stands for one data byte and is covered whole.
+    static std::pair<qsizetype, qsizetype> dataSpan(const QByteArray &frame, qsizetype dataStart,
+                                                    qsizetype dataEnd, qsizetype first,
+                                                    qsizetype last);
+    // The frame as spaced hex with the bytes [from, to) shown as "**".
+    static QString maskedHex(const QByteArray &frame, qsizetype from, qsizetype to);
 
 private:
+    bool wanted() const;
+    void publish(const FrameEvent &event);
+
+    Listener m_listener;
     bool m_showKeys = false;
     quint8 m_lastCommand = 0;
     char m_cardKind = 0; // first record byte of the last block 0 written: which card it is
