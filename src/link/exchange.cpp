@@ -26,10 +26,11 @@ quint8 ReaderLink::RebAnswer(QByteArray &sDataReb)
     sDataAns.clear();
     iTimeOut = kFirstAnswerTicks;
     m_waiting = true;
+    m_endRequested = false;
     while (bRespReb >= 1 && bRespReb <= Resp::Waiting) {
         // The budget is tested before a new intermediate code is shown: when both come in
         // the same pass, the code is returned unshown.
-        if (iTimeOut == 0 || m_aborted)
+        if (iTimeOut == 0 || m_aborted || m_endRequested)
             break;
         if (bRespReb != Resp::Waiting) {
             m_host.ShowMisResp(bRespReb);
@@ -41,6 +42,7 @@ quint8 ReaderLink::RebAnswer(QByteArray &sDataReb)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     m_waiting = false;
+    m_endRequested = false;
     if (bRespReb == Resp::Waiting) {
         bRespReb = Resp::TimeOut;
         m_trace.timedOut();

@@ -51,7 +51,16 @@ public:
 
     // The window is closing: the wait under way and every later one end at once as a time-out.
     void abortWaits() { m_aborted = true; }
+    // The wait under way, if any, ends at once as a time-out would (the user pressed Escape,
+    // or the port went away); later waits are not affected.
+    void endWait() { m_endRequested = m_waiting; }
     bool isWaiting() const { return m_waiting; }
+
+    // Every frame sent, accepted or dropped, and every time-out, as it happens.
+    void setFrameListener(FrameTrace::Listener listener)
+    {
+        m_trace.setListener(std::move(listener));
+    }
 
     quint8 bRespReb = 0; // 30 while waiting, 31 after a time-out, else the last answer's code
     qint16 iTimeOut = 0; // ticks left for the current wait
@@ -64,5 +73,6 @@ private:
     FrameAssembler m_assembler;
     FrameTrace m_trace;
     bool m_aborted = false;
+    bool m_endRequested = false;
     bool m_waiting = false;
 };
