@@ -35,8 +35,7 @@ class RecordingPorts : public PortProvider
 public:
     std::unique_ptr<SerialDevice> device(const PortRequest &request, QString *whyNot) override
     {
-        requests << (request.devicePath.isEmpty() ? QString::number(request.number)
-                                                  : request.devicePath);
+        requests << request.text();
         if (request.devicePath.isEmpty() && (request.number < 1 || request.number > 9)) {
             *whyNot = u"no such port"_s;
             return nullptr;
@@ -45,7 +44,7 @@ public:
         last = device.get();
         return device;
     }
-    QStringList describePorts() const override { return { u"1: simulated"_s }; }
+    QList<NumberedPort> numberedPorts() const override { return { { 1, {}, {}, true } }; }
 
     QStringList requests;
     QPointer<SimulatedTerminalDevice> last;

@@ -73,7 +73,7 @@ QByteArray cardBlockData(const QByteArray &record, int index)
     return data;
 }
 
-void runCardWrite(ReaderWindow &window, const CardKind &card, int index)
+quint8 runCardWrite(ReaderWindow &window, const CardKind &card, int index)
 {
     window.EnableControls(false);
     quint8 r = DownloadKeys(window, card.keyMapping);
@@ -93,6 +93,7 @@ void runCardWrite(ReaderWindow &window, const CardKind &card, int index)
         const CardRecordOrError built = card.buildRecord(window);
         if (built.errorMessage != 0) {
             window.SetTextStatus(card.setLabel + window.GetMis(built.errorMessage));
+            r = kCardNotBuilt;
         } else {
             for (int k = 0; k < card.blocks && r == Resp::Success; ++k) {
                 QString termId = GetTermID();
@@ -104,4 +105,5 @@ void runCardWrite(ReaderWindow &window, const CardKind &card, int index)
         }
     }
     window.EnableControls(true);
+    return r;
 }

@@ -30,8 +30,10 @@ struct CardKind
     std::function<CardRecordOrError(const ReaderWindow &)> buildRecord;
 };
 
-// `index` 0 is "Init + Set Card", 1 "Set Card".
-void runCardWrite(ReaderWindow &window, const CardKind &card, int index);
+// `index` 0 is "Init + Set Card", 1 "Set Card". Returns the result the status line ends with;
+// a field out of range ends it with kCardNotBuilt.
+inline constexpr quint8 kCardNotBuilt = 254;
+quint8 runCardWrite(ReaderWindow &window, const CardKind &card, int index);
 
 // The key download's sixteen keys, 6 bytes each; iCardType 1 (master card) puts the old key
 // in position 2, iCardType 2 (messages and configuration cards) swaps sectors 1 and 2.

@@ -16,13 +16,13 @@ QByteArray masterCardRecord(const QString &sector1KeyText)
     return BuildCardRecord(dec, hex, QByteArray(32, '0'));
 }
 
-void cmdCfgMaster(ReaderWindow &window, int index)
+quint8 cmdCfgMaster(ReaderWindow &window, int index)
 {
     static const CardKind master { u"InitCfgCard: "_s, u"SetCfgCard: "_s, 1, 1,
                                    [](const ReaderWindow &w) {
                                        return CardRecordOrError { masterCardRecord(w.keyText(1)) };
                                    } };
-    runCardWrite(window, master, index);
+    return runCardWrite(window, master, index);
 }
 
 QByteArray messagesCardRecord(int slot, const QString &text)
@@ -35,7 +35,7 @@ QByteArray messagesCardRecord(int slot, const QString &text)
     return BuildCardRecord(dec, hex, bin);
 }
 
-void cmdCfgMis(ReaderWindow &window, int index)
+quint8 cmdCfgMis(ReaderWindow &window, int index)
 {
     static const CardKind messages { u"InitCfgMis: "_s, u"SetCfgMis: "_s, 2, 3,
                                      [](const ReaderWindow &w) {
@@ -43,7 +43,7 @@ void cmdCfgMis(ReaderWindow &window, int index)
                                          return CardRecordOrError { messagesCardRecord(
                                              selected + 1, w.messageText(selected)) };
                                      } };
-    runCardWrite(window, messages, index);
+    return runCardWrite(window, messages, index);
 }
 
 CardRecordOrError configCardRecord(const ConfigFieldTexts &fields, const ReaderWindow &window)
@@ -77,11 +77,11 @@ CardRecordOrError configCardRecord(const ConfigFieldTexts &fields, const ReaderW
     return { BuildCardRecord(dec, hex, bin), 0 };
 }
 
-void cmdCfgConfig(ReaderWindow &window, int index)
+quint8 cmdCfgConfig(ReaderWindow &window, int index)
 {
     static const CardKind config { u"InitCfgConfig: "_s, u"SetCfgConfig: "_s, 2, 3,
                                    [](const ReaderWindow &w) {
                                        return configCardRecord(w.configFieldTexts(), w);
                                    } };
-    runCardWrite(window, config, index);
+    return runCardWrite(window, config, index);
 }

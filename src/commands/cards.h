@@ -8,12 +8,12 @@
 
 // Master card: sector 1's key, in one block.
 QByteArray masterCardRecord(const QString &sector1KeyText);
-void cmdCfgMaster(ReaderWindow &window, int index);
+quint8 cmdCfgMaster(ReaderWindow &window, int index);
 
 // Messages card: message `slot` (1 to 8) with its text, blank-padded or cut to 31 bytes.
 inline constexpr int kMessageLength = 31;
 QByteArray messagesCardRecord(int slot, const QString &text);
-void cmdCfgMis(ReaderWindow &window, int index);
+quint8 cmdCfgMis(ReaderWindow &window, int index);
 
 // Configuration card: the terminal's port bytes, times, read mode, data-block position and
 // the key of the data block's sector. A field out of range gives the message number that
@@ -21,4 +21,4 @@ void cmdCfgMis(ReaderWindow &window, int index);
 inline constexpr int kFirstFieldErrorMessage = 170; // UART0, UART1, start, end, block, times
 inline constexpr int kBlockWithoutKeyMessage = 177;
 CardRecordOrError configCardRecord(const ConfigFieldTexts &fields, const ReaderWindow &window);
-void cmdCfgConfig(ReaderWindow &window, int index);
+quint8 cmdCfgConfig(ReaderWindow &window, int index);

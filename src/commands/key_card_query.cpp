@@ -14,7 +14,7 @@ QString sectorLabel(int sector)
 }
 } // namespace
 
-void cmdGetInfoKeyCard(ReaderWindow &window)
+quint8 cmdGetInfoKeyCard(ReaderWindow &window)
 {
     window.EnableControls(false);
     window.SetTextStatus(u"GetInfoKeyCard: "_s + window.GetMisResp(Resp::Waiting));
@@ -38,9 +38,10 @@ void cmdGetInfoKeyCard(ReaderWindow &window)
         window.setKeyCardRead();
     window.SetTextStatus(sectorLabel(sector) + window.GetMisResp(r));
     window.EnableControls(true);
+    return r;
 }
 
-void GetFWVersion(ReaderWindow &window)
+quint8 GetFWVersion(ReaderWindow &window, QString *version)
 {
     const QString label = u"GetFWVersion: "_s;
     window.EnableControls(false);
@@ -49,14 +50,18 @@ void GetFWVersion(ReaderWindow &window)
     QByteArray data("0");
     QByteArray answer;
     const quint8 r = window.SendCom_RebAns(Cmd::GetFWVersion, termId, data, answer);
-    if (r == Resp::Success)
+    if (r == Resp::Success) {
         window.SetTextStatus(label + window.GetMisResp(r) + u" >> "_s + fromAnsi(answer));
-    else
+        if (version)
+            *version = fromAnsi(answer);
+    } else {
         window.SetTextStatus(label + window.GetMisResp(r));
+    }
     window.EnableControls(true);
+    return r;
 }
 
-void BeepSound(ReaderWindow &window)
+quint8 BeepSound(ReaderWindow &window)
 {
     const QString label = u"BeepSound: "_s;
     window.EnableControls(false);
@@ -66,4 +71,5 @@ void BeepSound(ReaderWindow &window)
     const quint8 r = window.SendCommand(Cmd::BeepSound, termId, data);
     window.SetTextStatus(label + window.GetMisResp(r));
     window.EnableControls(true);
+    return r;
 }

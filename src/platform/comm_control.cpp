@@ -110,4 +110,23 @@ void CommControl::deviceFailed()
 {
     // The device has closed itself; whatever is waiting can no longer be trusted to be whole.
     m_input.clear();
+    emit portLost(m_device ? m_device->errorString() : QString());
+}
+
+bool openForTerminal(CommControl &control, const PortRequest &request)
+{
+    control.setPortRequest(request);
+    if (!control.setSettings(u"38400,n,8,1"_s))
+        return false;
+    control.setRThreshold(1);
+    control.setSThreshold(0);
+    control.setInputLen(1);
+    control.setDTREnable(false);
+    control.setRTSEnable(false);
+    control.setHandshaking(0);
+    control.setOutBufferSize(2048);
+    control.setInBufferSize(2048);
+    control.setEOFEnable(false);
+    control.setInputMode(0);
+    return control.setPortOpen(true);
 }

@@ -17,9 +17,15 @@ public:
     explicit CommControl(PortProvider &ports, QObject *parent = nullptr);
     ~CommControl() override;
 
-    void setCommPort(qint16 number) { m_request.number = number; }
+    void setCommPort(qint16 number)
+    {
+        m_request = PortRequest();
+        m_request.number = number;
+    }
     qint16 CommPort() const { return m_request.number; }
-    void setDevicePath(const QString &path) { m_request.devicePath = path; }
+    // A device path or network port instead of a port number.
+    void setPortRequest(const PortRequest &request) { m_request = request; }
+    const PortRequest &portRequest() const { return m_request; }
     // False when the text is not "baud,parity,data bits,stop bits".
     bool setSettings(const QString &settings);
     QString Settings() const { return m_settingsText; }
@@ -49,6 +55,8 @@ public:
 signals:
     // Raised while at least RThreshold received bytes are waiting.
     void OnComm();
+    // The device went away while open (an adapter pulled, a server gone): the port is closed.
+    void portLost(const QString &reason);
 
 private:
     void takeFromDevice();
@@ -70,3 +78,9 @@ private:
     QByteArray m_input;
     QString m_error;
 };
+
+// Sets the port up for the terminal as the port button does, property by property: `request`,
+// "38400,n,8,1", a receive event per byte, one byte per read, no handshaking, DTR and RTS off,
+// 2048-byte buffers, binary input, then opens it. False with the control's errorString() set
+// when the port cannot be opened.
+bool openForTerminal(CommControl &control, const PortRequest &request);

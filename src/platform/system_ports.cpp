@@ -8,29 +8,31 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-struct NumberedPort
+QList<NumberedPort> SystemPorts::numberedPorts() const
 {
-    QString name;
-    QString location;
-    QString description;
-};
-
-QList<NumberedPort> numberedPorts()
-{
+    QList<NumberedPort> ports;
+#ifdef Q_OS_WIN
+    // Number n is COMn, whatever else is plugged in.
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        bool ok = false;
+        const int n = info.portName().mid(3).toInt(&ok);
+        if (info.portName().startsWith(u"COM"_s) && ok && n > 0 && n <= 32767)
+            ports.append({ qint16(n), info.portName(), info.description() });
+    }
+    std::sort(ports.begin(), ports.end(),
+              [](const NumberedPort &a, const NumberedPort &b) { return a.number < b.number; });
+#else
     QHash<QString, QSerialPortInfo> byName;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         byName.insert(info.portName(), info);
-    QList<NumberedPort> ports;
+    qint16 number = 0;
     for (const QString &name : numberedPortNames(byName.keys())) {
         const QSerialPortInfo &info = byName[name];
-        ports.append({ name, info.systemLocation(), info.description() });
+        ports.append({ ++number, info.systemLocation(), info.description() });
     }
+#endif
     return ports;
 }
-
-} // namespace
 
 std::unique_ptr<SerialDevice> SystemPorts::device(const PortRequest &request, QString *whyNot)
 {
@@ -48,25 +50,6 @@ std::unique_ptr<SerialDevice> SystemPorts::device(const PortRequest &request, QS
         *whyNot = u"No port has number %1"_s.arg(request.number);
         return nullptr;
     }
-    return std::make_unique<QtSerialDevice>(ports[request.number - 1].location);
+    return std::make_unique<QtSerialDevice>(ports[request.number - 1].device);
 #endif
-}
-
-QStringList SystemPorts::describePorts() const
-{
-    QStringList lines;
-#ifdef Q_OS_WIN
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        lines << info.portName().mid(3) + u": "_s + info.portName() + u"  "_s + info.description();
-    }
-#else
-    const QList<NumberedPort> ports = numberedPorts();
-    for (qsizetype i = 0; i < ports.size(); ++i) {
-        QString line = QString::number(i + 1) + u": "_s + ports[i].location;
-        if (!ports[i].description.isEmpty())
-            line += u"  "_s + ports[i].description;
-        lines << line;
-    }
-#endif
-    return lines;
 }

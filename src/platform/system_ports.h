@@ -1,11 +1,11 @@
 // The serial ports of this system, numbered as the window's port box counts them.
 #pragma once
 
-#include "platform/comm_control.h"
+#include "platform/port_provider.h"
 
 class SystemPorts : public PortProvider
 {
 public:
     std::unique_ptr<SerialDevice> device(const PortRequest &request, QString *whyNot) override;
-    QStringList describePorts() const override;
+    QList<NumberedPort> numberedPorts() const override;
 };

@@ -4,8 +4,8 @@ using namespace Qt::StringLiterals;
 
 std::unique_ptr<SerialDevice> DemoPorts::device(const PortRequest &request, QString *whyNot)
 {
-    // Any number that names a port at all, and any path, reach the terminal.
-    if (request.devicePath.isEmpty() && request.number < 1) {
+    // Any number that names a port at all, and any path or address, reach the terminal.
+    if (request.devicePath.isEmpty() && !request.isNetwork() && request.number < 1) {
         *whyNot = u"No port has number %1"_s.arg(request.number);
         return nullptr;
     }
@@ -14,7 +14,7 @@ std::unique_ptr<SerialDevice> DemoPorts::device(const PortRequest &request, QStr
     return device;
 }
 
-QStringList DemoPorts::describePorts() const
+QList<NumberedPort> DemoPorts::numberedPorts() const
 {
-    return { u"1: simulated terminal (demo mode; every number reaches it)"_s };
+    return { { 1, u"simulated terminal"_s, QString(), true } };
 }

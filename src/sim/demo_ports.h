@@ -14,7 +14,7 @@ public:
     { }
 
     std::unique_ptr<SerialDevice> device(const PortRequest &request, QString *whyNot) override;
-    QStringList describePorts() const override;
+    QList<NumberedPort> numberedPorts() const override;
 
     // The terminal behind the port opened last, while it exists.
     SimulatedTerminalDevice *lastDevice() const { return m_last; }

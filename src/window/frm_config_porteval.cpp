@@ -7,6 +7,7 @@
 #include "platform/shell.h"
 #include "window/clickable_label.h"
 #include "window/control_state.h"
+#include "window/message_numbers.h"
 #include "window/tooltip.h"
 
 #include <QButtonGroup>
@@ -124,8 +125,15 @@ void frmConfigPorteval::closeEvent(QCloseEvent *event)
 
 QString frmConfigPorteval::portListForTooltip() const
 {
-    const QStringList ports = m_ports.describePorts();
-    return ports.isEmpty() ? u"(-)"_s : ports.join(u'\n');
+    QStringList lines;
+    for (const NumberedPort &port : m_ports.numberedPorts()) {
+        QString line = QString::number(port.number) + u": "_s
+            + (port.simulated ? GetMis(Mis::SimulatedPort) : port.device);
+        if (!port.description.isEmpty())
+            line += u"  "_s + port.description;
+        lines << line;
+    }
+    return lines.isEmpty() ? u"(-)"_s : lines.join(u'\n');
 }
 
 void frmConfigPorteval::cmdOpenCOM_Click()
@@ -140,30 +148,10 @@ void frmConfigPorteval::cmdOpenCOM_Click()
         EnableControls(true);
         SetStatus(u"OpenPortCOM:"_s, kPortFailed);
     };
-    // A text beginning with "/" is a device path; anything else is a port number.
-    const QString text = cEditCfg1->text().trimmed();
-    if (text.startsWith(u'/')) {
-        ctlMSComm1.setDevicePath(text);
-    } else {
-        const std::optional<qint16> number = roundToInt16(readNumber(cEditCfg1->text()));
-        if (!number)
-            return fail();
-        ctlMSComm1.setDevicePath(QString());
-        ctlMSComm1.setCommPort(*number);
-    }
-    if (!ctlMSComm1.setSettings(u"38400,n,8,1"_s))
-        return fail();
-    ctlMSComm1.setRThreshold(1);
-    ctlMSComm1.setSThreshold(0);
-    ctlMSComm1.setInputLen(1);
-    ctlMSComm1.setDTREnable(false);
-    ctlMSComm1.setRTSEnable(false);
-    ctlMSComm1.setHandshaking(0);
-    ctlMSComm1.setOutBufferSize(2048);
-    ctlMSComm1.setInBufferSize(2048);
-    ctlMSComm1.setEOFEnable(false);
-    ctlMSComm1.setInputMode(0);
-    if (!ctlMSComm1.setPortOpen(true))
+    // A text beginning with "/" is a device path, "tcp://" or "rfc2217://" a serial device
+    // server; anything else a port number.
+    const std::optional<PortRequest> request = parsePortText(cEditCfg1->text());
+    if (!request || !openForTerminal(ctlMSComm1, *request))
         return fail();
     bPortOpen = 1;
     EnableControls(true);
