@@ -111,12 +111,14 @@ void LanguageTable::loadLanguage(QIODevice &device, int slot)
     char last = 0;
     char moreLast = 0;
     for (int k = 1; k <= kFilesRead && reader.next(line, last); ++k) {
-        // A line ending in "~" goes on with the next physical line, after the "~".
+        // A line ending in "~" goes on with the next physical line, after the "~", for as long
+        // as the joined line still ends in "~": an empty line leaves it so.
         while (last == '~' && reader.next(more, moreLast)) {
             const qsizetype room = kMaxMessageLength - line.size();
             if (room > 0)
                 line.append(more.left(room));
-            last = moreLast;
+            if (!more.isEmpty())
+                last = moreLast;
         }
         sMisTable[slot][k] = fromAnsi(line).replace(u'~', u"\r\n"_s);
     }
