@@ -6,11 +6,13 @@
 #include "window/resources/resources.h"
 #include "window/tooltip.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -282,6 +284,12 @@ void TestWindow::typingLimits()
     window.txtCfgMis[0]->clear();
     QTest::keyClicks(window.txtCfgMis[0], QString(25, u'x'));
     QCOMPARE(window.txtCfgMis[0]->text().size(), 20);
+    // A paste keeps what fits, where the cursor is.
+    window.txtOldKey->setText(u"0123"_s);
+    window.txtOldKey->setCursorPosition(2);
+    QGuiApplication::clipboard()->setText(u"abcdefghijkl"_s);
+    window.txtOldKey->paste();
+    QCOMPARE(window.txtOldKey->text(), u"01abcdefgh23"_s);
     const QString fixed = window.txtCfgMis[3]->text();
     QTest::keyClicks(window.txtCfgMis[3], u"abc"_s);
     QCOMPARE(window.txtCfgMis[3]->text(), fixed);

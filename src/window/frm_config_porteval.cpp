@@ -7,6 +7,7 @@
 #include "platform/shell.h"
 #include "window/clickable_label.h"
 #include "window/control_state.h"
+#include "window/length_limit_validator.h"
 #include "window/message_numbers.h"
 #include "window/tooltip.h"
 
@@ -304,7 +305,7 @@ QString frmConfigPorteval::keyText(int sector) const
 
 void frmConfigPorteval::setKeyText(int sector, const QString &text)
 {
-    txtKey[sector]->setText(text);
+    setProgramText(txtKey[sector], text);
 }
 
 QString frmConfigPorteval::oldKeyText() const

@@ -1,6 +1,7 @@
 // Applying a language: captions, list entries, tab titles, tooltips and the sample messages.
 #include "window/clickable_label.h"
 #include "window/frm_config_porteval.h"
+#include "window/length_limit_validator.h"
 #include "window/tooltip.h"
 
 #include <QComboBox>
@@ -106,7 +107,7 @@ void frmConfigPorteval::IniMis()
     // A language change replaces the message texts with its own samples, typed text included.
     for (int i = 0; i < 8; ++i) {
         if (const auto sample = quotedSample(GetMis(kFirstMessageTip + i)))
-            txtCfgMis[i]->setText(*sample);
+            setProgramText(txtCfgMis[i], *sample);
     }
 
     // Every box is announced by the caption beside it, in the language shown.
