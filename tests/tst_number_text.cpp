@@ -48,6 +48,8 @@ void TestNumberText::readNumber_data()
     QTest::newRow("empty") << QString() << 0.0 << true;
     QTest::newRow("second point stops") << u"1.2.3"_s << 1.2 << true;
     QTest::newRow("huge exponent") << u"1e999"_s << 0.0 << false;
+    QTest::newRow("too small to hold is 0") << u"0."_s + QString(400, u'0') + u"1"_s << 0.0 << true;
+    QTest::newRow("too many digits to hold") << u"1"_s + QString(400, u'0') << 0.0 << false;
 }
 
 void TestNumberText::readNumber()

@@ -69,6 +69,36 @@ std::string decimalPrefix(const QString &s)
     return out;
 }
 
+// The power of ten of the first significant digit of a decimal prefix (sign, digits, point,
+// digits, "e", signed digits) whose mantissa is not zero; far beyond any double's range it
+// saturates, which is all a caller needs to tell too small from too large.
+long long decimalMagnitude(const std::string &prefix)
+{
+    long long magnitude = 0;
+    bool significant = false;
+    bool fraction = false;
+    size_t i = (prefix[0] == '+' || prefix[0] == '-') ? 1 : 0;
+    for (; i < prefix.size() && prefix[i] != 'e'; ++i) {
+        if (prefix[i] == '.') {
+            fraction = true;
+        } else if (!significant && prefix[i] == '0') {
+            magnitude -= fraction ? 1 : 0;
+        } else if (!significant) {
+            significant = true;
+            magnitude -= fraction ? 1 : 0;
+        } else if (!fraction) {
+            ++magnitude;
+        }
+    }
+    long long exponent = 0;
+    const bool negative = i + 1 < prefix.size() && prefix[i + 1] == '-';
+    for (size_t k = i + 1; k < prefix.size(); ++k) {
+        if (prefix[k] >= '0' && prefix[k] <= '9')
+            exponent = qMin(exponent * 10 + (prefix[k] - '0'), 1000000000LL);
+    }
+    return magnitude + (negative ? -exponent : exponent);
+}
+
 } // namespace
 
 std::optional<double> readNumber(const QString &text)
@@ -96,8 +126,9 @@ std::optional<double> readNumber(const QString &text)
     const auto [end, error] = std::from_chars(first, prefix.data() + prefix.size(), value);
     Q_UNUSED(end);
     if (error == std::errc::result_out_of_range) {
-        // Too small to hold is zero; too large does not fit anywhere.
-        if (prefix.find("e-") != std::string::npos)
+        // Too small to hold is zero (also "0.000...01" with hundreds of zeros); too large does
+        // not fit anywhere.
+        if (decimalMagnitude(prefix) < 0)
             return 0.0;
         return std::nullopt;
     }
