@@ -96,6 +96,10 @@ void TestLanguageTable::lines_data()
         << QByteArray("a~b\r\nc\r\n") << 1 << u"a\r\nb"_s;
     QTest::newRow("chained continuations")
         << QByteArray("a~\r\nb~\r\nc\r\nd\r\n") << 1 << u"a\r\nb\r\nc"_s;
+    QTest::newRow("an empty line keeps the join going")
+        << QByteArray("a~\r\n\r\nb\r\nc\r\n") << 1 << u"a\r\nb"_s;
+    QTest::newRow("and the numbers after it do not shift")
+        << QByteArray("a~\r\n\r\nb\r\nc\r\n") << 2 << u"c"_s;
     QTest::newRow("last line ends with tilde") << QByteArray("x\r\nend~") << 2 << u"end\r\n"_s;
     QTest::newRow("empty lines count") << QByteArray("a\r\n\r\nc\r\n") << 3 << u"c"_s;
     QTest::newRow("line feeds alone") << QByteArray("a\nb\nc") << 3 << u"c"_s;
@@ -137,6 +141,10 @@ void TestLanguageTable::shippedFiles()
              { 2, 5, 32, 40, 57, 60, 65, 68, 75, 83, 90, 98, 105, 121, 129, 152, 155, 169, 177 })
             QVERIFY2(!table.GetMis(n).isEmpty(),
                      qPrintable(u"slot %1 message %2"_s.arg(slot).arg(n)));
+        // The out-of-range texts all end the same way: "card not written".
+        const QString ending = table.GetMis(170).section(u';', -1);
+        for (int n = 171; n <= 177; ++n)
+            QCOMPARE(table.GetMis(n).section(u';', -1), ending);
         for (int n = 130; n <= 137; ++n) {
             const QString tip = table.GetMis(n);
             const qsizetype open = tip.indexOf(u'"');
