@@ -47,6 +47,7 @@ public:
         return device;
     }
     QList<NumberedPort> numberedPorts() const override { return { { 1, {}, {}, true } }; }
+    std::unique_ptr<PortProvider> clone() const override { return std::make_unique<DemoPorts>(); }
 
     QStringList requests;
     QPointer<SimulatedTerminalDevice> last;

@@ -4,6 +4,8 @@
 #include "window/language_table.h"
 #include "window/message_numbers.h"
 
+#include <QThread>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -18,16 +20,25 @@ ReaderSession::ReaderSession(PortProvider &ports, const LanguageTable &languages
     , m_port(ports)
     , m_link(*this)
 {
-    config = { u"&H00"_s, u"&H91"_s, u"0- UID de tarjeta"_s, u"&H00"_s, u"&H04"_s, u"&H09"_s,
-               u"&H20"_s, u"&H40"_s };
     messages[7] = u" "_s;
     connect(&m_port, &CommControl::OnComm, this, &ReaderSession::takeByte);
     connect(&m_port, &CommControl::portLost, this, &ReaderSession::onPortLost);
     // As the window's: precise, so that 20 ticks never add up to less than 2 s.
     m_tick.setTimerType(Qt::PreciseTimer);
     m_tick.setInterval(kTick);
-    connect(&m_tick, &QTimer::timeout, this, [this] { m_link.Timer1_Timer(); });
+    connect(&m_tick, &QTimer::timeout, this, [this] {
+        m_link.Timer1_Timer();
+        // Running in a thread of its own whose owner wants it to end (PortJobs::cancel).
+        if (QThread::currentThread()->isInterruptionRequested())
+            m_link.abortWaits();
+    });
     m_tick.start();
+}
+
+ConfigFieldTexts ReaderSession::defaultConfig()
+{
+    return { u"&H00"_s, u"&H91"_s, u"0- UID de tarjeta"_s, u"&H00"_s, u"&H04"_s, u"&H09"_s,
+             u"&H20"_s, u"&H40"_s };
 }
 
 ReaderSession::~ReaderSession()
@@ -110,7 +121,19 @@ void ReaderSession::onPortLost(const QString &reason)
     m_portOpen = false;
     m_portLost = true;
     m_portError = reason;
-    m_link.endWait();
+    m_link.portLost(reason);
     m_port.setPortOpen(false);
-    SetTextStatus(GetMis(Mis::PortLost));
+    if (m_busy)
+        m_portLostPending = true;
+    else
+        SetTextStatus(GetMis(Mis::PortLost));
+}
+
+void ReaderSession::EnableControls(bool bEnable)
+{
+    m_busy = !bEnable;
+    if (bEnable && m_portLostPending) {
+        m_portLostPending = false;
+        SetTextStatus(GetMis(Mis::PortLost));
+    }
 }

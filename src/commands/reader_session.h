@@ -41,12 +41,15 @@ public:
     const QStringList &statusLines() const { return m_statusLines; }
     QString lastStatus() const { return m_statusLines.value(m_statusLines.size() - 1); }
 
+    // The configuration fields as the window shows them when it opens.
+    static ConfigFieldTexts defaultConfig();
+
     // The fields the operations read, with the window's design texts to start with.
     std::array<QString, kSectors> keys {};
     QString oldKey = QStringLiteral("5A17C3E09B42");
     int message = 0;
     std::array<QString, 8> messages {};
-    ConfigFieldTexts config;
+    ConfigFieldTexts config = defaultConfig();
     bool keyCardRead = false;
 
     // ReaderWindow
@@ -56,7 +59,8 @@ public:
     void SetTextStatus(const QString &sText) override;
     QString GetMisResp(quint8 bNumResp) const override;
     QString GetMis(int iNumMis) const override;
-    void EnableControls(bool) override { }
+    // The end of an operation: a port lost during it is said now, after its own last line.
+    void EnableControls(bool bEnable) override;
     void setKeyCardRead() override { keyCardRead = true; }
     QString keyText(int sector) const override { return keys[sector]; }
     void setKeyText(int sector, const QString &text) override { keys[sector] = text; }
@@ -83,6 +87,8 @@ private:
     QTimer m_tick;
     bool m_portOpen = false;
     bool m_portLost = false;
+    bool m_portLostPending = false;
+    bool m_busy = false;
     QString m_portError;
     QStringList m_statusLines;
 };

@@ -54,6 +54,12 @@ public:
     // The wait under way, if any, ends at once as a time-out would (the user pressed Escape,
     // or the port went away); later waits are not affected.
     void endWait() { m_endRequested = m_waiting; }
+    // The port went away: traced, and the wait under way ends.
+    void portLost(const QString &reason)
+    {
+        m_trace.portLost(reason);
+        endWait();
+    }
     bool isWaiting() const { return m_waiting; }
 
     // Every frame sent, accepted or dropped, and every time-out, as it happens.

@@ -79,6 +79,15 @@ QString FrameTrace::maskedHex(const QByteArray &frame, qsizetype from, qsizetype
     return text;
 }
 
+FrameEvent FrameTrace::newEvent(FrameEvent::Kind kind) const
+{
+    FrameEvent event;
+    event.time = QTime::currentTime();
+    event.kind = kind;
+    event.command = m_lastCommand;
+    return event;
+}
+
 bool FrameTrace::wanted() const
 {
     return m_listener || lcLink().isDebugEnabled();
@@ -92,9 +101,8 @@ void FrameTrace::sent(quint8 code, const QByteArray &data, const QByteArray &fra
     if (!wanted())
         return;
 
-    FrameEvent event {
-        QTime::currentTime(), FrameEvent::Kind::Sent, code, 0, FrameDrop::None, frame, 0, 0
-    };
+    FrameEvent event = newEvent(FrameEvent::Kind::Sent);
+    event.frame = frame;
     // Which data bytes are key bytes: all of a key download; in a card block, the key that
     // the master card carries in block 0 or the configuration card at the start of block 1.
     const qsizetype dataEnd = frame.size() - 3;
@@ -118,14 +126,11 @@ void FrameTrace::received(const QByteArray &frame, const ParsedAnswer &answer)
 {
     if (!wanted())
         return;
-    FrameEvent event { QTime::currentTime(),
-                       answer.accepted() ? FrameEvent::Kind::Accepted : FrameEvent::Kind::Dropped,
-                       m_lastCommand,
-                       answer.code,
-                       answer.drop,
-                       frame,
-                       0,
-                       0 };
+    FrameEvent event
+        = newEvent(answer.accepted() ? FrameEvent::Kind::Accepted : FrameEvent::Kind::Dropped);
+    event.code = answer.code;
+    event.drop = answer.drop;
+    event.frame = frame;
     // The key query's answer is the key itself.
     if (m_lastCommand == Cmd::GetInfoKeyCard) {
         event.keyFrom = qMin(answerDataStart(frame), frame.size());
@@ -138,14 +143,16 @@ void FrameTrace::timedOut()
 {
     if (!wanted())
         return;
-    publish({ QTime::currentTime(),
-              FrameEvent::Kind::TimedOut,
-              m_lastCommand,
-              0,
-              FrameDrop::None,
-              {},
-              0,
-              0 });
+    publish(newEvent(FrameEvent::Kind::TimedOut));
+}
+
+void FrameTrace::portLost(const QString &reason)
+{
+    if (!wanted())
+        return;
+    FrameEvent event = newEvent(FrameEvent::Kind::PortLost);
+    event.note = reason;
+    publish(event);
 }
 
 void FrameTrace::publish(const FrameEvent &event)
@@ -171,6 +178,9 @@ void FrameTrace::publish(const FrameEvent &event)
         break;
     case FrameEvent::Kind::TimedOut:
         qCDebug(lcLink).noquote() << stamp << "-- no answer in time to" << name;
+        break;
+    case FrameEvent::Kind::PortLost:
+        qCDebug(lcLink).noquote() << stamp << "-- port lost:" << event.note;
         break;
     }
 }

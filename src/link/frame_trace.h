@@ -22,6 +22,7 @@ struct FrameEvent
         Accepted,
         Dropped,
         TimedOut, // the wait for the last command's answer ran out (no frame)
+        PortLost, // the device went away (no frame; `note` says what the system reported)
     };
 
     QTime time;
@@ -32,6 +33,7 @@ struct FrameEvent
     QByteArray frame; // as on the wire
     qsizetype keyFrom = 0; // frame bytes [keyFrom, keyTo) carry key bytes
     qsizetype keyTo = 0;
+    QString note;
 
     const char *commandName() const;
     // The frame in hex, key bytes as "**" unless `showKeys`.
@@ -50,6 +52,7 @@ public:
     void sent(quint8 code, const QByteArray &data, const QByteArray &frame);
     void received(const QByteArray &frame, const ParsedAnswer &answer);
     void timedOut();
+    void portLost(const QString &reason);
 
     // The frame offsets [from, to) of data bytes `first` to `last` (inclusive), the data
     // starting at frame offset `dataStart` and ending where the check field begins,
@@ -62,6 +65,7 @@ public:
 
 private:
     bool wanted() const;
+    FrameEvent newEvent(FrameEvent::Kind kind) const;
     void publish(const FrameEvent &event);
 
     Listener m_listener;

@@ -48,4 +48,7 @@ public:
     virtual std::unique_ptr<SerialDevice> device(const PortRequest &request, QString *whyNot) = 0;
     // The ports in numbering order, as they are now.
     virtual QList<NumberedPort> numberedPorts() const = 0;
+    // A provider of the same ports for another thread (devices belong to the thread that
+    // made them).
+    virtual std::unique_ptr<PortProvider> clone() const = 0;
 };

@@ -8,4 +8,5 @@ class SystemPorts : public PortProvider
 public:
     std::unique_ptr<SerialDevice> device(const PortRequest &request, QString *whyNot) override;
     QList<NumberedPort> numberedPorts() const override;
+    std::unique_ptr<PortProvider> clone() const override { return std::make_unique<SystemPorts>(); }
 };

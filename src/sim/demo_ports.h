@@ -15,6 +15,10 @@ public:
 
     std::unique_ptr<SerialDevice> device(const PortRequest &request, QString *whyNot) override;
     QList<NumberedPort> numberedPorts() const override;
+    std::unique_ptr<PortProvider> clone() const override
+    {
+        return std::make_unique<DemoPorts>(m_options);
+    }
 
     // The terminal behind the port opened last, while it exists.
     SimulatedTerminalDevice *lastDevice() const { return m_last; }

@@ -7,8 +7,11 @@
 #include "platform/shell.h"
 #include "window/clickable_label.h"
 #include "window/control_state.h"
+#include "window/frame_monitor.h"
 #include "window/length_limit_validator.h"
 #include "window/message_numbers.h"
+#include "window/port_finder.h"
+#include "window/tool_actions.h"
 #include "window/tooltip.h"
 
 #include <QButtonGroup>
@@ -20,6 +23,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
+#include <QToolButton>
 
 #ifndef PORTEVAL_WEB_URL
 #define PORTEVAL_WEB_URL "https://porteval.example.org/"
@@ -82,6 +87,14 @@ void frmConfigPorteval::connectHandlers()
         connect(cIdioma[i], &ClickableLabel::clicked, this, [this, i] { cIdioma_Click(i); });
     connect(cCfgMode, &QComboBox::editTextChanged, this, &frmConfigPorteval::cCfgMode_Change);
     connect(cCfgMode, &QComboBox::activated, this, &frmConfigPorteval::cCfgMode_Click);
+
+    connect(&ctlMSComm1, &CommControl::portLost, this, &frmConfigPorteval::ctlMSComm1_PortLost);
+    connect(cmdStopWait, &QToolButton::clicked, this, &frmConfigPorteval::cmdStopWait_Click);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &frmConfigPorteval::cmdStopWait_Click);
+    connect(tools->monitor, &QAction::triggered, this, &frmConfigPorteval::openFrameMonitor);
+    connect(tools->beep, &QAction::triggered, this, &frmConfigPorteval::BeepSound);
+    connect(tools->findTerminal, &QAction::triggered, this, &frmConfigPorteval::openPortFinder);
 }
 
 void frmConfigPorteval::Form_Load()
@@ -113,6 +126,8 @@ void frmConfigPorteval::Form_Load()
 
 void frmConfigPorteval::Form_QueryUnload()
 {
+    if (m_monitor)
+        m_monitor->close();
     oTooltip.reset();
     // The operation under way, if any, stops waiting; its remaining commands fail at once.
     link.abortWaits();
@@ -212,6 +227,14 @@ void frmConfigPorteval::EnableControls(bool bEnable)
 {
     bEnableCtrls = bEnable;
     RefreshControls();
+    if (!bEnable)
+        return;
+    cmdStopWait->hide();
+    // A port lost during an operation is said after the operation's own last line.
+    if (m_portLostPending) {
+        m_portLostPending = false;
+        SetTextStatus(GetMis(Mis::PortLost));
+    }
 }
 
 void frmConfigPorteval::RefreshControls()
@@ -230,6 +253,7 @@ void frmConfigPorteval::RefreshControls()
              fFrame[6], txtNumBloc, txtIniPos, txtFinPos, lLabel[25], lLabel[26], lLabel[27] }) {
         widget->setEnabled(e.dataBlock);
     }
+    tools->setStates(bEnableCtrls, bPortOpen != 0);
 }
 
 void frmConfigPorteval::cCfgMode_Change()
@@ -281,6 +305,11 @@ quint8 frmConfigPorteval::SendCommand(quint8 iFunction, QString &sTermID, QByteA
 quint8 frmConfigPorteval::SendCom_RebAns(quint8 iCmdCode, QString &sTermID, QByteArray &sDataSend,
                                          QByteArray &sDataReb)
 {
+    if (linkPortOpen() && cmdStopWait->isHidden()) {
+        const int width = cmdStopWait->sizeHint().width();
+        cmdStopWait->setGeometry(txtStatus->width() - width, 0, width, txtStatus->height());
+        cmdStopWait->show();
+    }
     return link.SendCom_RebAns(iCmdCode, sTermID, sDataSend, sDataReb);
 }
 
@@ -296,6 +325,46 @@ void frmConfigPorteval::ctlMSComm1_OnComm()
 void frmConfigPorteval::Timer1_Timer()
 {
     link.Timer1_Timer();
+}
+
+void frmConfigPorteval::ctlMSComm1_PortLost(const QString &reason)
+{
+    link.portLost(reason);
+    if (bPortOpen == 1) {
+        ctlMSComm1.setPortOpen(false);
+        bPortOpen = 0;
+    }
+    if (bEnableCtrls)
+        SetTextStatus(GetMis(Mis::PortLost));
+    else
+        m_portLostPending = true;
+}
+
+void frmConfigPorteval::cmdStopWait_Click()
+{
+    link.endWait();
+}
+
+void frmConfigPorteval::openPortFinder()
+{
+    auto *finder = new PortFinder(m_ports, languages, this);
+    finder->setAttribute(Qt::WA_DeleteOnClose);
+    connect(finder, &PortFinder::portChosen, cEditCfg1, &QLineEdit::setText);
+    finder->open();
+}
+
+void frmConfigPorteval::openFrameMonitor()
+{
+    if (!m_monitor) {
+        m_monitor = new FrameMonitor(languages, this);
+        // Frames are only collected while someone looks at them.
+        connect(m_monitor, &FrameMonitor::closed, this, [this] { link.setFrameListener(nullptr); });
+        m_monitor->placeBeside(this);
+    }
+    link.setFrameListener([this](const FrameEvent &event) { m_monitor->addEvent(event); });
+    m_monitor->show();
+    m_monitor->raise();
+    m_monitor->activateWindow();
 }
 
 QString frmConfigPorteval::keyText(int sector) const

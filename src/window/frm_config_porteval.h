@@ -13,6 +13,7 @@
 #include <memory>
 
 class ClickableLabel;
+class FrameMonitor;
 class QButtonGroup;
 class QComboBox;
 class QGroupBox;
@@ -21,6 +22,8 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
+class QToolButton;
+class ToolActions;
 class Tooltip;
 
 class frmConfigPorteval : public QWidget, public ReaderWindow, public LinkHost
@@ -66,6 +69,10 @@ public:
     std::array<QLineEdit *, 8> txtCfgMis {};
     std::array<QPushButton *, 2> cmdCfgMis {};
     QLabel *lVersion = nullptr;
+    // Beside the design: the control that ends a wait (over the status line's right end while
+    // an operation runs), and the tools of the row under the tabs.
+    QToolButton *cmdStopWait = nullptr;
+    ToolActions *tools = nullptr;
     QTimer Timer1;
     CommControl ctlMSComm1;
 
@@ -113,6 +120,19 @@ public:
     void ctlMSComm1_OnComm();
     void Timer1_Timer();
 
+    // The device went away: the wait under way ends, the port is closed as "Cerrar COM" closes
+    // it, and the status line says so once the operation under way has ended.
+    void ctlMSComm1_PortLost(const QString &reason);
+    // Escape or the stop control: the wait under way ends as a time-out would.
+    void cmdStopWait_Click();
+
+    // "Find the terminal": the port finder, over the ports this window opens.
+    void openPortFinder();
+
+    // The frame monitor, made on first use; nullptr before.
+    void openFrameMonitor();
+    FrameMonitor *frameMonitor() const { return m_monitor; }
+
     // ReaderWindow: the controls the operations read and fill.
     void setKeyCardRead() override { bKeyCardRead = true; }
     QString keyText(int sector) const override;
@@ -133,7 +153,10 @@ private:
     void createControls();
     void connectHandlers();
     QString portListForTooltip() const;
+    void showLanguageSelection();
 
     PortProvider &m_ports;
     QString m_languageFolder;
+    FrameMonitor *m_monitor = nullptr;
+    bool m_portLostPending = false;
 };

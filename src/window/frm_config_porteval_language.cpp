@@ -1,7 +1,10 @@
 // Applying a language: captions, list entries, tab titles, tooltips and the sample messages.
 #include "window/clickable_label.h"
+#include "window/frame_monitor.h"
 #include "window/frm_config_porteval.h"
 #include "window/length_limit_validator.h"
+#include "window/message_numbers.h"
+#include "window/tool_actions.h"
 #include "window/tooltip.h"
 
 #include <QComboBox>
@@ -11,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -122,6 +126,27 @@ void frmConfigPorteval::IniMis()
         box->setAccessibleName(spokenName(lLabel[label]->text()));
     for (int i = 0; i < 8; ++i)
         txtCfgMis[i]->setAccessibleName(spokenName(opCfgMis[i]->text()));
+
+    showLanguageSelection();
+    cmdStopWait->setText(GetMis(Mis::StopWait));
+    cmdStopWait->setToolTip(GetMis(Mis::StopWaitTip));
+    tools->retranslate();
+    if (m_monitor)
+        m_monitor->retranslate();
+}
+
+// The label of the current language is underlined and says so to a screen reader; labels of
+// empty slots are left out of the Tab order.
+void frmConfigPorteval::showLanguageSelection()
+{
+    for (int i = 0; i < 5; ++i) {
+        const bool current = languages.iIdioma == i + 1;
+        QFont font = cIdioma[i]->font();
+        font.setUnderline(current);
+        cIdioma[i]->setFont(font);
+        cIdioma[i]->setAccessibleDescription(current ? GetMis(Mis::CurrentLanguage) : QString());
+        cIdioma[i]->setFocusPolicy(cIdioma[i]->text().isEmpty() ? Qt::NoFocus : Qt::TabFocus);
+    }
 }
 
 void frmConfigPorteval::cIdioma_Click(int index)

@@ -4,6 +4,7 @@
 #include "window/clickable_label.h"
 #include "window/frm_config_porteval.h"
 #include "window/length_limit_validator.h"
+#include "window/tool_actions.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -164,6 +166,11 @@ void frmConfigPorteval::createControls()
     txtStatus->setMinimumWidth(1); // a long line is cut at the window's edge, never widens it
     txtStatus->setTextFormat(Qt::PlainText);
     root->addWidget(txtStatus);
+    // Over the status line's right end, out of every layout, so that showing it moves nothing.
+    cmdStopWait = named(new QToolButton(txtStatus), u"cmdStopWait"_s);
+    cmdStopWait->setFocusPolicy(Qt::NoFocus); // Escape does it from the keyboard
+    cmdStopWait->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    cmdStopWait->hide();
 
     SSTab1 = named(new QTabWidget(this), u"SSTab1"_s);
     root->addWidget(SSTab1, 1);
@@ -303,4 +310,16 @@ void frmConfigPorteval::createControls()
         small.setPointSizeF(small.pointSizeF() * 0.9);
     lVersion->setFont(small);
     root->addWidget(lVersion);
+    // The tools sit at the left end of the version line, which shows its text at the right:
+    // inside it and no taller than it, so that every control of the design keeps its place.
+    auto *toolRow = new QHBoxLayout(lVersion);
+    toolRow->setContentsMargins(0, 0, 0, 0);
+    toolRow->setSpacing(2);
+    tools = new ToolActions(this, fFrame[0], languages);
+    tools->addControlsTo(toolRow);
+    for (QToolButton *button : { tools->monitorButton, tools->toolsButton }) {
+        button->setFont(small);
+        button->setFixedHeight(lVersion->sizeHint().height());
+    }
+    toolRow->addStretch(1);
 }
