@@ -11,6 +11,7 @@
 #include "window/length_limit_validator.h"
 #include "window/message_numbers.h"
 #include "window/port_finder.h"
+#include "window/profile_actions.h"
 #include "window/tool_actions.h"
 #include "window/tooltip.h"
 
@@ -95,6 +96,8 @@ void frmConfigPorteval::connectHandlers()
     connect(tools->monitor, &QAction::triggered, this, &frmConfigPorteval::openFrameMonitor);
     connect(tools->beep, &QAction::triggered, this, &frmConfigPorteval::BeepSound);
     connect(tools->findTerminal, &QAction::triggered, this, &frmConfigPorteval::openPortFinder);
+    connect(tools->saveProfile, &QAction::triggered, profiles, &ProfileActions::saveWithDialogs);
+    connect(tools->loadProfile, &QAction::triggered, profiles, &ProfileActions::loadWithDialog);
 }
 
 void frmConfigPorteval::Form_Load()

@@ -14,6 +14,7 @@
 
 class ClickableLabel;
 class FrameMonitor;
+class ProfileActions;
 class QButtonGroup;
 class QComboBox;
 class QGroupBox;
@@ -73,6 +74,7 @@ public:
     // an operation runs), and the tools of the row under the tabs.
     QToolButton *cmdStopWait = nullptr;
     ToolActions *tools = nullptr;
+    ProfileActions *profiles = nullptr;
     QTimer Timer1;
     CommControl ctlMSComm1;
 

@@ -4,6 +4,7 @@
 #include "window/clickable_label.h"
 #include "window/frm_config_porteval.h"
 #include "window/length_limit_validator.h"
+#include "window/profile_actions.h"
 #include "window/tool_actions.h"
 
 #include <QButtonGroup>
@@ -316,6 +317,7 @@ void frmConfigPorteval::createControls()
     toolRow->setContentsMargins(0, 0, 0, 0);
     toolRow->setSpacing(2);
     tools = new ToolActions(this, fFrame[0], languages);
+    profiles = new ProfileActions(*this);
     tools->addControlsTo(toolRow);
     for (QToolButton *button : { tools->monitorButton, tools->toolsButton }) {
         button->setFont(small);

@@ -1,0 +1,122 @@
+#include "profile.h"
+
+#include <QFileInfo>
+#include <QSettings>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kMarkerKey = u"porteval/profile"_s;
+constexpr int kFormat = 1;
+
+// The configuration card's fields in the order the card lists them, with their INI keys.
+struct ConfigKey
+{
+    const char *name;
+    QString ConfigFieldTexts::*field;
+};
+constexpr ConfigKey kConfigKeys[] = {
+    { "uart0", &ConfigFieldTexts::uart0 },
+    { "uart1", &ConfigFieldTexts::uart1 },
+    { "mode", &ConfigFieldTexts::mode },
+    { "block", &ConfigFieldTexts::blockNumber },
+    { "start", &ConfigFieldTexts::startPosition },
+    { "end", &ConfigFieldTexts::endPosition },
+    { "refresh", &ConfigFieldTexts::refreshTime },
+    { "backlight", &ConfigFieldTexts::backlightTime },
+};
+
+QString messageKey(int index)
+{
+    return u"messages/text%1"_s.arg(index + 1);
+}
+
+// A value as text: QSettings reads an unquoted comma as a list, which a hand-edited message may
+// well hold.
+std::optional<QString> textValue(const QSettings &settings, const QString &key)
+{
+    if (!settings.contains(key))
+        return std::nullopt;
+    const QVariant value = settings.value(key);
+    if (value.metaType().id() == QMetaType::QStringList)
+        return value.toStringList().join(u", "_s);
+    return value.toString();
+}
+
+} // namespace
+
+bool saveProfile(const QString &path, const Profile &profile, QString *error)
+{
+    QSettings settings(path, QSettings::IniFormat);
+    settings.clear();
+    settings.setValue(kMarkerKey, kFormat);
+    for (const ConfigKey &key : kConfigKeys)
+        settings.setValue(u"configuration/"_s + QLatin1String(key.name), profile.config.*key.field);
+    settings.setValue(u"messages/slot"_s, profile.slot);
+    for (int i = 0; i < 8; ++i)
+        settings.setValue(messageKey(i), profile.messages[std::size_t(i)]);
+    if (profile.oldKey)
+        settings.setValue(u"master/old-key"_s, *profile.oldKey);
+    settings.sync();
+    if (settings.status() != QSettings::NoError) {
+        *error = QFileInfo(path).isWritable() || !QFileInfo::exists(path) ? u"cannot be written"_s
+                                                                          : u"not writable"_s;
+        return false;
+    }
+    return true;
+}
+
+std::optional<Profile> loadProfile(const QString &path, const Profile &base, QString *error)
+{
+    if (!QFileInfo(path).isReadable()) {
+        *error = u"cannot be read"_s;
+        return std::nullopt;
+    }
+    const QSettings settings(path, QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError) {
+        *error = u"malformed"_s;
+        return std::nullopt;
+    }
+    if (settings.value(kMarkerKey).toInt() != kFormat) {
+        *error = u"no [porteval] profile=%1 in it"_s.arg(kFormat);
+        return std::nullopt;
+    }
+    Profile profile = base;
+    for (const ConfigKey &key : kConfigKeys) {
+        const QString name = u"configuration/"_s + QLatin1String(key.name);
+        if (const auto text = textValue(settings, name)) {
+            if (text->size() > kProfileFieldLength) {
+                *error = u"%1 is longer than %2 characters"_s.arg(name).arg(kProfileFieldLength);
+                return std::nullopt;
+            }
+            profile.config.*key.field = *text;
+        }
+    }
+    if (settings.contains(u"messages/slot"_s)) {
+        bool ok = false;
+        profile.slot = settings.value(u"messages/slot"_s).toInt(&ok);
+        if (!ok || profile.slot < 1 || profile.slot > 8) {
+            *error = u"messages/slot is not 1 to 8"_s;
+            return std::nullopt;
+        }
+    }
+    for (int i = 0; i < 8; ++i) {
+        if (const auto text = textValue(settings, messageKey(i))) {
+            if (text->size() > kProfileMessageLength) {
+                *error = u"%1 is longer than %2 characters"_s.arg(messageKey(i))
+                             .arg(kProfileMessageLength);
+                return std::nullopt;
+            }
+            profile.messages[std::size_t(i)] = *text;
+        }
+    }
+    if (const auto key = textValue(settings, u"master/old-key"_s)) {
+        if (key->size() > kProfileKeyLength) {
+            *error = u"master/old-key is longer than %1 characters"_s.arg(kProfileKeyLength);
+            return std::nullopt;
+        }
+        profile.oldKey = *key;
+    }
+    return profile;
+}

@@ -1,0 +1,32 @@
+// A site profile: the configuration card's fields and the messages card's texts as a technician
+// types them, kept in a plain INI file that the window and the command line both read. The
+// master card's old key goes in only when asked for: it is a secret.
+#pragma once
+
+#include "commands/reader_window.h"
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+struct Profile
+{
+    ConfigFieldTexts config;
+    int slot = 1; // the message slot selected, 1 to 8
+    std::array<QString, 8> messages {};
+    std::optional<QString> oldKey;
+};
+
+// Longest texts a profile may carry: what the window's boxes take.
+inline constexpr int kProfileFieldLength = 260;
+inline constexpr int kProfileMessageLength = 20;
+inline constexpr int kProfileKeyLength = 12;
+
+// False with `error` set when the file cannot be written.
+bool saveProfile(const QString &path, const Profile &profile, QString *error);
+
+// The profile in `path`; nothing, with `error` saying why, when the file cannot be read, is not
+// a porteval profile, or holds a value the window would not take. Values a profile leaves out
+// keep those of `base`.
+std::optional<Profile> loadProfile(const QString &path, const Profile &base, QString *error);

@@ -1,0 +1,31 @@
+// "Save profile" and "Load profile" of the window: the configuration fields and the message
+// texts (and, when the user says so, the old key) to a profile file and back.
+#pragma once
+
+#include "commands/profile.h"
+
+#include <QObject>
+
+class frmConfigPorteval;
+
+class ProfileActions : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ProfileActions(frmConfigPorteval &window);
+
+    // The dialogs: a file to save to, whether the old key goes in, or a file to load.
+    void saveWithDialogs();
+    void loadWithDialog();
+
+    // The same without dialogs; each puts its outcome on the status line.
+    bool saveTo(const QString &path, bool withOldKey);
+    bool loadFrom(const QString &path);
+
+    Profile fromWindow() const;
+    void toWindow(const Profile &profile);
+
+private:
+    frmConfigPorteval &m_window;
+};
