@@ -88,6 +88,7 @@ void LanguageTable::LoadMisFile(const QString &folder)
     // letter case also where the file system ignores case.
     const QStringList present = dir.entryList(QDir::Files | QDir::Readable | QDir::Hidden);
     int loaded = 0;
+    m_fileInSlot = {};
     for (int n = kLastFile; n >= kFirstFile; --n) {
         const QString name = fileName(n);
         if (!present.contains(name, Qt::CaseSensitive))
@@ -96,6 +97,7 @@ void LanguageTable::LoadMisFile(const QString &folder)
         if (!file.open(QIODevice::ReadOnly))
             continue;
         loadLanguage(file, kSlots - 1 - loaded);
+        m_fileInSlot[std::size_t(kSlots - 1 - loaded)] = n;
         ++loaded;
     }
     iIdioma = qint16(loaded == 0 ? 0 : kSlots - loaded);
@@ -122,6 +124,15 @@ void LanguageTable::loadLanguage(QIODevice &device, int slot)
         }
         sMisTable[slot][k] = fromAnsi(line).replace(u'~', u"\r\n"_s);
     }
+}
+
+int LanguageTable::slotOfFile(int fileNumber) const
+{
+    for (int slot = 1; slot < kSlots; ++slot) {
+        if (m_fileInSlot[std::size_t(slot)] == fileNumber)
+            return slot;
+    }
+    return 0;
 }
 
 QString LanguageTable::GetMis(int number) const

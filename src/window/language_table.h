@@ -41,6 +41,10 @@ public:
 
     qint16 iIdioma = 0; // current language slot, 0 to 5
 
+    // The slot that file `fileNumber` went into; 0 when it was not loaded.
+    int slotOfFile(int fileNumber) const;
+
 private:
+    std::array<int, kSlots> m_fileInSlot {};
     std::array<std::vector<QString>, kSlots> sMisTable;
 };

@@ -1,0 +1,252 @@
+// porteval-cli: the reader operations of the window from the command line, on one terminal or
+// many at once, for scripts and production lines. No display needed.
+#include "cli/cli_request.h"
+#include "cli/key_file.h"
+#include "commands/cards.h"
+#include "commands/port_jobs.h"
+#include "commands/reader_session.h"
+#include "platform/system_ports.h"
+#include "sim/demo_ports.h"
+#include "window/language_table.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLoggingCategory>
+
+#include <cstdio>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const char kCommands[] = R"(
+Commands:
+  ports            the numbered ports, as the window numbers them
+  find             ask every port (or the --port list) for its firmware version
+  version          the terminal's firmware version
+  beep             make the terminal beep
+  read-keys        read the 16 keys of the key card presented (-o FILE to keep them)
+  write-master     write a master card       (--keys FILE --old-key HEX)
+  write-messages   write a messages card     (--keys FILE --slot N --text TEXT)
+  write-config     write a configuration card (--keys FILE, --uart0 ... --backlight)
+
+Exit status: 0 every port's operation ended with code 0; 1 a terminal answered with an error
+or did not answer; 2 usage error, unreadable or malformed file, or a refused field (nothing
+sent then); 3 a port could not be opened. "find" ends with 0 when any terminal answered.
+)";
+
+void printLine(const QString &line)
+{
+    std::fputs(qPrintable(line + u'\n'), stdout);
+    std::fflush(stdout);
+}
+
+// With several ports at once, every trace line says which port it belongs to.
+thread_local QString tracePort;
+bool severalPorts = false;
+
+void traceHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    QString line = qFormatLogMessage(type, context, message);
+    if (severalPorts && !tracePort.isEmpty())
+        line = tracePort + u": "_s + line;
+    std::fputs(qPrintable(line + u'\n'), stderr);
+}
+
+QJsonObject outcomeObject(const PortOutcome &outcome)
+{
+    QJsonObject object { { u"port"_s, outcome.port },
+                         { u"operation"_s, outcome.operation },
+                         { u"result"_s, outcome.result },
+                         { u"text"_s, outcome.text },
+                         { u"steps"_s, QJsonArray::fromStringList(outcome.steps) },
+                         { u"ms"_s, outcome.ms } };
+    for (auto it = outcome.fields.begin(); it != outcome.fields.end(); ++it)
+        object.insert(it.key(), it.value());
+    return object;
+}
+
+void printOutcome(const PortOutcome &outcome, bool json)
+{
+    if (json) {
+        printLine(QString::fromUtf8(
+            QJsonDocument(outcomeObject(outcome)).toJson(QJsonDocument::Compact)));
+        return;
+    }
+    printLine(outcome.port + u": "_s + outcome.text);
+    const QJsonArray keys = outcome.fields.value(u"keys"_s).toArray();
+    if (outcome.result == 0) {
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            printLine(outcome.port + u": sector %1: %2"_s.arg(i).arg(keys[i].toString()));
+    }
+}
+
+int exitCodeOf(const PortOutcome &outcome)
+{
+    if (!outcome.opened)
+        return kExitPort;
+    return outcome.result == 0 ? kExitOk : kExitTerminal;
+}
+
+std::unique_ptr<PortProvider> newProvider(bool demo)
+{
+    if (demo)
+        return std::make_unique<DemoPorts>();
+    return std::make_unique<SystemPorts>();
+}
+
+int listPorts(const PortProvider &ports, bool json)
+{
+    for (const NumberedPort &port : ports.numberedPorts()) {
+        if (json) {
+            const QJsonObject object { { u"number"_s, port.number },
+                                       { u"device"_s,
+                                         port.simulated ? u"simulated terminal"_s : port.device },
+                                       { u"description"_s, port.description } };
+            printLine(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+        } else {
+            printLine(
+                u"%1  %2  %3"_s.arg(port.number)
+                    .arg(port.simulated ? u"simulated terminal"_s : port.device, port.description)
+                    .trimmed());
+        }
+    }
+    return kExitOk;
+}
+
+// A field out of range stops a configuration card before anything is sent: say so now, for
+// every port at once, rather than after opening them.
+std::optional<QString> refusedField(const CliRequest &request, const LanguageTable &languages)
+{
+    if (request.command != u"write-config"_s)
+        return std::nullopt;
+    DemoPorts none;
+    ReaderSession session(none, languages);
+    prepareSession(session, request);
+    const CardRecordOrError built = configCardRecord(session.configFieldTexts(), session);
+    if (built.errorMessage == 0)
+        return std::nullopt;
+    return u"SetCfgConfig: "_s + session.GetMis(built.errorMessage);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"porteval-cli"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(PORTEVAL_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Runs porteval's reader operations on one terminal or many at once."_s);
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(u"command"_s, u"What to do; see Commands below."_s);
+    addCliOptions(parser);
+    if (!parser.parse(app.arguments())) {
+        std::fprintf(stderr, "porteval-cli: %s\n", qPrintable(parser.errorText()));
+        return kExitUsage;
+    }
+    if (parser.isSet(help)) {
+        // The usage line names the program as the user calls it, not the installed binary.
+        QString text = parser.helpText();
+        text.replace(text.indexOf(u' ') + 1, app.arguments().constFirst().size(),
+                     u"porteval-cli"_s);
+        std::fputs(qPrintable(text + QLatin1String(kCommands)), stdout);
+        return kExitOk;
+    }
+    if (parser.isSet(version)) {
+        printLine(u"porteval-cli "_s + QCoreApplication::applicationVersion());
+        return kExitOk;
+    }
+    QString error;
+    const std::optional<CliRequest> request = readCliRequest(parser, &error);
+    if (!request) {
+        std::fprintf(stderr, "porteval-cli: %s (see --help)\n", qPrintable(error));
+        return kExitUsage;
+    }
+
+    // The language files are found as the window finds them: beside the program.
+    LanguageTable languages;
+    languages.LoadMisFile(QCoreApplication::applicationDirPath());
+    if (request->languageFile != 0) {
+        const int slot = languages.slotOfFile(request->languageFile);
+        if (slot == 0) {
+            std::fprintf(stderr, "porteval-cli: no language file %s beside the program\n",
+                         qPrintable(LanguageTable::fileName(request->languageFile)));
+            return kExitUsage;
+        }
+        languages.iIdioma = qint16(slot);
+    }
+
+    const std::unique_ptr<PortProvider> ports = newProvider(request->demo);
+    if (request->command == u"ports"_s)
+        return listPorts(*ports, request->json);
+    if (const std::optional<QString> refused = refusedField(*request, languages)) {
+        if (request->json) {
+            const QJsonObject object { { u"operation"_s, request->command },
+                                       { u"result"_s, int(kCardNotBuilt) },
+                                       { u"text"_s, *refused } };
+            printLine(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+        } else {
+            printLine(*refused);
+        }
+        return kExitUsage;
+    }
+
+    QStringList portList = request->ports;
+    if (request->command == u"find"_s && !request->portsGiven) {
+        portList.clear();
+        for (const NumberedPort &port : ports->numberedPorts())
+            portList << QString::number(port.number);
+    }
+    severalPorts = portList.size() > 1;
+    if (request->trace) {
+        QLoggingCategory::setFilterRules(u"porteval.link.debug=true"_s);
+        qInstallMessageHandler(traceHandler);
+    }
+
+    int exitCode = kExitOk;
+    int answered = 0;
+    PortJobs jobs;
+    QObject::connect(&jobs, &PortJobs::finished, &app, [&](int, const PortOutcome &outcome) {
+        printOutcome(outcome, request->json);
+        exitCode = std::max(exitCode, exitCodeOf(outcome));
+        answered += outcome.opened && outcome.result == 0;
+        if (request->command == u"read-keys"_s && outcome.result == 0
+            && !request->outputFile.isEmpty()) {
+            KeyList keys;
+            const QJsonArray read = outcome.fields.value(u"keys"_s).toArray();
+            for (int i = 0; i < 16; ++i)
+                keys[std::size_t(i)] = read[i].toString();
+            QString writeError;
+            if (!writeKeyFile(request->outputFile, keys, &writeError)) {
+                std::fprintf(stderr, "porteval-cli: %s: %s\n", qPrintable(request->outputFile),
+                             qPrintable(writeError));
+                exitCode = std::max(exitCode, kExitUsage);
+            }
+        }
+    });
+    QObject::connect(&jobs, &PortJobs::allFinished, &app, [&] {
+        if (request->command == u"find"_s)
+            exitCode = answered > 0 ? kExitOk : kExitTerminal;
+        app.exit(exitCode);
+    });
+    const CliRequest plan = *request;
+    const LanguageTable *texts = &languages;
+    const bool demo = request->demo;
+    jobs.start(portList, [plan, texts, demo](const QString &port) {
+        tracePort = port;
+        const std::unique_ptr<PortProvider> own = newProvider(demo);
+        return runOnPort(*own, *texts, port, plan.command,
+                         [&plan](ReaderSession &session, QJsonObject &fields) {
+                             return runOperation(session, plan, fields);
+                         });
+    });
+    return app.exec();
+}

@@ -1,0 +1,51 @@
+// What the command line was asked to do: the command, the ports, and the fields each port's
+// session gets before its operation, read and checked before any port is opened.
+#pragma once
+
+#include "cli/key_file.h"
+#include "commands/reader_window.h"
+
+#include <QStringList>
+
+#include <array>
+#include <optional>
+
+class LanguageTable;
+class QCommandLineParser;
+class ReaderSession;
+class QJsonObject;
+
+struct CliRequest
+{
+    QString command;
+    QStringList ports;
+    bool portsGiven = false;
+    bool demo = false;
+    bool json = false;
+    bool trace = false;
+    int languageFile = 0; // 0: the window's starting language
+    QString outputFile; // read-keys -o
+
+    KeyList keys {};
+    QString oldKey;
+    int message = 0; // index of the message slot, 0 to 7
+    std::array<QString, 8> messages {};
+    ConfigFieldTexts config;
+    int buttonIndex = 0; // 0 "Init + Set Card", 1 "Set Card"
+};
+
+// Exit codes.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitTerminal = 1; // a terminal answered with an error, or did not answer
+inline constexpr int kExitUsage = 2; // usage, an unreadable or malformed file, a refused field
+inline constexpr int kExitPort = 3; // a port could not be opened
+
+void addCliOptions(QCommandLineParser &parser);
+
+// The request, or nothing with `error` saying why (exit code 2).
+std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QString *error);
+
+// The operation's name as the output gives it, and the operation itself on a session whose
+// fields `prepare` has filled.
+void prepareSession(ReaderSession &session, const CliRequest &request);
+quint8 runOperation(ReaderSession &session, const CliRequest &request, QJsonObject &fields);

@@ -1,0 +1,71 @@
+#include "key_file.h"
+
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr qint64 kLongestFile = 4096; // sixteen keys and then some
+
+bool isHexText(const QString &text)
+{
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F')))
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+bool writeKeyFile(const QString &path, const KeyList &keys, QString *error)
+{
+    QFile file(path);
+    // Created readable by the owner only; an older file is narrowed before anything is written.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerOnly)
+        || !file.setPermissions(kOwnerOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    for (const QString &key : keys)
+        file.write(key.toLatin1() + '\n');
+    if (!file.flush()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+std::optional<KeyList> readKeyFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.read(kLongestFile + 1);
+    if (bytes.size() > kLongestFile) {
+        *error = u"too long for a key file"_s;
+        return std::nullopt;
+    }
+    QStringList lines = QString::fromLatin1(bytes).split(u'\n');
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    if (lines.size() != 16) {
+        *error = u"%1 lines instead of 16 keys"_s.arg(lines.size());
+        return std::nullopt;
+    }
+    KeyList keys;
+    for (int i = 0; i < 16; ++i) {
+        QString key = lines[i];
+        if (key.endsWith(u'\r'))
+            key.chop(1);
+        if (!isHexText(key)) {
+            *error = u"line %1 is not hexadecimal digits"_s.arg(i + 1);
+            return std::nullopt;
+        }
+        keys[std::size_t(i)] = key;
+    }
+    return keys;
+}
