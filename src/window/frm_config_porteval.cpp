@@ -63,6 +63,8 @@ frmConfigPorteval::~frmConfigPorteval()
 {
     // A wait still under way (the window torn down from inside an operation) ends at once.
     link.abortWaits();
+    // A port finder still probing reads the language table, which goes before the children.
+    qDeleteAll(findChildren<PortFinder *>(Qt::FindDirectChildrenOnly));
 }
 
 void frmConfigPorteval::setVersionText(const QString &text)
