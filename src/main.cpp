@@ -9,24 +9,82 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstdio>
+
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// Whether Qt can open a window here. Without a display server, Qt's X11 and Wayland platforms
+// abort with advice to reinstall, which sends the user the wrong way; every other platform
+// (offscreen, vnc, eglfs, ...) brings its own screen, and Windows and macOS always have one.
+bool windowCanOpen(const QStringList &arguments)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID)
+    QString platforms = qEnvironmentVariable("QT_QPA_PLATFORM");
+    for (const QString &option : { u"-platform"_s, u"--platform"_s }) {
+        const qsizetype at = arguments.indexOf(option);
+        if (at > 0 && at + 1 < arguments.size())
+            platforms = arguments.at(at + 1);
+    }
+    // A list such as "wayland;xcb" is tried in order; a name may carry options after ':'.
+    for (const QString &platform : platforms.split(u';', Qt::SkipEmptyParts)) {
+        const QString name = platform.section(u':', 0, 0);
+        if (name != u"xcb"_s && !name.startsWith(u"wayland"_s))
+            return true;
+    }
+    return !qEnvironmentVariableIsEmpty("DISPLAY")
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    Q_UNUSED(arguments);
+    return true;
+#endif
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(u"porteval"_s);
-    QApplication::setApplicationVersion(QStringLiteral(PORTEVAL_VERSION));
-    initPortevalResources();
-    QApplication::setWindowIcon(QIcon(u":/porteval/porteval.png"_s));
+    QCoreApplication::setApplicationName(u"porteval"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(PORTEVAL_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(u"Set up and test a card-reader terminal on a serial line."_s);
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption demo(u"demo"_s,
                                   u"Talk to the built-in simulated terminal instead of a serial "
                                   "port: every port number reaches it."_s);
     parser.addOption(demo);
+
+    // --help and --version need no window, and the window needs a display: both are decided
+    // before Qt's GUI starts. Mistyped options are reported later, by the window's own parse,
+    // once Qt has taken its own options (-platform, -style, ...) out of the list.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    parser.parse(arguments);
+    if (parser.isSet(helpOption) || parser.isSet(versionOption) || !windowCanOpen(arguments)) {
+        // The usage line shows the first argument: the name the user types, not the path of
+        // the binary behind the launcher.
+        char name[] = "porteval";
+        char *coreArgv[] = { name, nullptr };
+        int coreArgc = 1;
+        QCoreApplication app(coreArgc, coreArgv);
+        if (parser.isSet(helpOption))
+            parser.showHelp();
+        if (parser.isSet(versionOption))
+            parser.showVersion();
+        std::fputs(
+            "porteval: no display found; the window needs a graphical session. Without one, use "
+            "porteval-cli, or try the window with: xvfb-run porteval --demo\n",
+            stderr);
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    initPortevalResources();
+    QApplication::setWindowIcon(QIcon(u":/porteval/porteval.png"_s));
     parser.process(app);
 
     SystemPorts systemPorts;

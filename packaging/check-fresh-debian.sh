@@ -1,0 +1,179 @@
+#!/bin/bash
+# Follows the README on fresh Debian 12 systems made with debootstrap, as root and without sudo,
+# the way a new user would, and starts what it installed:
+#   machine "source":  "Get the source", then "From source"
+#   machine "package": "Get the source", then "As a Debian package"
+#   machine "user":    nothing but the .deb that "package" made, installed with apt-get
+# The README's command blocks run as written, with "sudo " dropped (we are root) and apt-get's
+# question answered yes. README and source are this checkout's committed HEAD, to which the
+# README's clone address is pointed.
+# On "source" and "user": porteval --version and --help and porteval itself without a display,
+# porteval-terminal-sim --help, and porteval --demo under xvfb-run (still running after a few
+# seconds: it started). With --all, "source" also runs the two commands, scripts/test.sh and
+# scripts/run.sh.
+# Needs root, debootstrap and a Debian mirror; about 4 minutes on 2 cores (--all: 9). Logs go
+# to build-fresh-debian/.
+# Usage: packaging/check-fresh-debian.sh [--all] [mirror]
+set -euo pipefail
+
+all=false
+if [ "${1:-}" = "--all" ]; then
+    all=true
+    shift
+fi
+mirror=${1:-http://deb.debian.org/debian}
+[ "$(id -u)" -eq 0 ] || { echo "packaging/check-fresh-debian.sh: run it as root" >&2; exit 1; }
+repo=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
+readme=$(git -C "$repo" show HEAD:README.md)
+logs="$repo/build-fresh-debian"
+mkdir -p "$logs"
+rm -f "$logs"/*.log
+# The machines live in memory: dpkg's syncs to disk would cost minutes, and nothing is kept.
+work=$(mktemp -d "${TMPDIR:-/var/tmp}/porteval-fresh.XXXXXX")
+cleanup() {
+    umount -R -l "$work" 2>/dev/null || true
+    rmdir "$work" 2>/dev/null || true
+}
+trap cleanup EXIT
+mount -t tmpfs -o size=8g,mode=755 tmpfs "$work"
+
+drop_machine() {
+    umount -l "$work/$1/dev/pts" "$work/$1/proc" 2>/dev/null || true
+    rm -rf --one-file-system "${work:?}/$1"
+}
+
+fail() {
+    echo "FAILED: $*" >&2
+    exit 1
+}
+
+# The shell commands of the first ```sh block under the README heading $1, as root runs them.
+readme_block() {
+    awk -v heading="$1" '
+        taking && /^```$/ { exit }
+        taking { print; next }
+        /^#/ { inside = ($0 == heading); next }
+        inside && /^```sh$/ { taking = 1 }' <<< "$readme" | sed 's/^sudo //'
+}
+
+# Runs shell commands on a machine as root, in the environment of a fresh login: no display,
+# no sudo, nothing of this shell's environment. With "isolated" first, in a network namespace
+# of its own, so that its X server cannot meet another on this host.
+on() {
+    local root=$1 isolate=()
+    shift
+    if [ "$1" = isolated ]; then
+        isolate=(unshare --net)
+        shift
+    fi
+    "${isolate[@]}" env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+        HOME=/root LANG=C.UTF-8 TERM=dumb DEBIAN_FRONTEND=noninteractive \
+        chroot "$root" /bin/sh -ec "$1"
+}
+
+# step MACHINE TITLE [isolated] COMMANDS: runs them, logs their output, and stops at the first
+# failure.
+step() {
+    local machine=$1 title=$2 start=$SECONDS
+    shift 2
+    echo "== $machine: $title" >> "$logs/$machine.log"
+    if ! on "$work/$machine" "$@" >> "$logs/$machine.log" 2>&1; then
+        tail -n 30 "$logs/$machine.log" >&2
+        fail "$machine: $title (log: $logs/$machine.log)"
+    fi
+    printf '  ok  %-8s %-50s %4d s\n' "$machine" "$title" $(( SECONDS - start ))
+}
+
+# A copy of the fresh system, with /proc and a pseudo-terminal file system of its own.
+new_machine() {
+    cp -a "$work/base" "$work/$1"
+    mount -t proc proc "$work/$1/proc"
+    mount -t devpts -o newinstance,ptmxmode=0666,mode=620 devpts "$work/$1/dev/pts"
+}
+
+# The README's clone address, pointed at a copy of this checkout's committed HEAD.
+give_source() {
+    git init -q --bare "$work/$1/srv/porteval.git"
+    git -C "$repo" push -q "$work/$1/srv/porteval.git" HEAD:refs/heads/main
+    git -C "$work/$1/srv/porteval.git" symbolic-ref HEAD refs/heads/main
+    printf '[url "/srv/porteval.git"]\n\tinsteadOf = %s\n' "$clone_url" > "$work/$1/root/.gitconfig"
+}
+
+# expect MACHINE TITLE STATUS PATTERN [isolated] COMMANDS: they end with STATUS, and their whole
+# output (stdout and stderr) matches the extended regular expression PATTERN.
+expect() {
+    local machine=$1 title=$2 want=$3 pattern=$4 output status=0
+    shift 4
+    output=$(on "$work/$machine" "$@" 2>&1) || status=$?
+    printf '== %s: %s\n%s\n' "$machine" "$title" "$output" >> "$logs/$machine.log"
+    [ "$status" -eq "$want" ] || fail "$machine: $title: exit $status, not $want: $output"
+    [[ $output =~ $pattern ]] || fail "$machine: $title: not /$pattern/: $output"
+    printf '  ok  %-8s %-50s\n' "$machine" "$title"
+}
+
+# What a user starts first, on a machine where porteval is installed in $2.
+check_programs() {
+    local machine=$1 bin=$2 line='[^'$'\n'']*'
+    expect "$machine" "porteval on the PATH in $bin" 0 "^$bin/porteval\$" 'command -v porteval'
+    expect "$machine" "porteval-terminal-sim on the PATH" 0 "^$bin/porteval-terminal-sim\$" \
+        'command -v porteval-terminal-sim'
+    expect "$machine" "porteval --version without a display" 0 \
+        '^porteval [0-9]+\.[0-9]+\.[0-9]+$' 'porteval --version'
+    expect "$machine" "porteval --help without a display" 0 '^Usage: porteval \[options\]' \
+        'porteval --help'
+    # One line that names the ways out; no core dump, no advice to reinstall.
+    expect "$machine" "porteval without a display: one line, exit 1" 1 \
+        "^porteval: ${line}graphical session${line}porteval-cli${line}xvfb-run porteval --demo\$" \
+        'porteval'
+    expect "$machine" "porteval-terminal-sim --help" 0 '^Usage: porteval-terminal-sim' \
+        'porteval-terminal-sim --help'
+    step "$machine" "install xvfb and xauth (for the demo's check)" \
+        'apt-get install -y -qq --no-install-recommends xvfb xauth'
+    expect "$machine" "xvfb-run porteval --demo still runs after 5 s" 124 '' \
+        isolated 'xvfb-run -a timeout 5 porteval --demo'
+}
+
+clone_url=$(sed -n 's|^git clone \([^ ]*\)$|\1|p' <<< "$readme" | head -n 1)
+[ -n "$clone_url" ] || fail "no \"git clone\" line in the README"
+source_block=$(readme_block "## Get the source")
+from_source=$(readme_block "### From source")
+as_package=$(readme_block "### As a Debian package")
+for block in source_block from_source as_package; do
+    [ -n "${!block}" ] || fail "README: no command block for $block"
+done
+
+start=$SECONDS
+echo "== a fresh Debian 12 (debootstrap, minbase) from $mirror"
+debootstrap --variant=minbase bookworm "$work/base" "$mirror" > "$logs/debootstrap.log" 2>&1 \
+    || { tail -n 20 "$logs/debootstrap.log" >&2; fail "debootstrap"; }
+# What a technician at the keyboard would answer to apt-get's "Do you want to continue?".
+echo 'APT::Get::Assume-Yes "true";' > "$work/base/etc/apt/apt.conf.d/90porteval-check"
+echo "  ok  $(( SECONDS - start )) s"
+
+new_machine source
+give_source source
+step source "README: Get the source" "cd /root; set -x; $source_block"
+step source "README: Install from source" "cd /root/porteval; set -x; $from_source"
+check_programs source /usr/local/bin
+if $all; then
+    step source "README: scripts/test.sh" 'cd /root/porteval; set -x; scripts/test.sh'
+    expect source "README: scripts/run.sh builds and starts" 0 'Usage: porteval' \
+        'cd /root/porteval; scripts/run.sh --help'
+    expect source "README: scripts/run.sh, the demo under xvfb-run" 124 '' \
+        isolated 'cd /root/porteval; xvfb-run -a timeout 10 scripts/run.sh'
+fi
+drop_machine source
+
+new_machine package
+give_source package
+step package "README: Get the source" "cd /root; set -x; $source_block"
+step package "README: As a Debian package" "cd /root/porteval; set -x; $as_package"
+deb=$(ls "$work"/package/root/porteval/build/porteval_*.deb)
+new_machine user
+cp "$deb" "$work/user/root/"
+drop_machine package
+step user "apt-get install ./$(basename "$deb")" \
+    "cd /root; apt-get install -qq ./$(basename "$deb")"
+check_programs user /usr/bin
+
+echo "== all README steps passed on fresh Debian 12 systems in $(( SECONDS - start )) s"
