@@ -16,6 +16,15 @@ TcpTerminal::TcpTerminal(TerminalSimulator &terminal, const QString &host, quint
     connect(&m_server, &QTcpServer::newConnection, this, &TcpTerminal::accept);
 }
 
+TcpTerminal::~TcpTerminal()
+{
+    // The server deletes its connections after this object's own members are gone; a
+    // connection's end must not reach us then.
+    const QList<QTcpSocket *> sockets = m_server.findChildren<QTcpSocket *>();
+    for (QTcpSocket *socket : sockets)
+        socket->disconnect(this);
+}
+
 bool TcpTerminal::open(QString *error)
 {
     QHostAddress address(m_host);

@@ -17,6 +17,7 @@ class TcpTerminal : public SimTransport
 public:
     TcpTerminal(TerminalSimulator &terminal, const QString &host, quint16 port,
                 QObject *parent = nullptr);
+    ~TcpTerminal() override;
 
     bool open(QString *error) override;
     // tcp://HOST:PORT as the program's port box takes it.
