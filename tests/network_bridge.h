@@ -3,18 +3,16 @@
 // itself listening on TCP.
 #pragma once
 
-#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
+using namespace Qt::StringLiterals;
 
 enum class Bridge { Ser2netRaw, Ser2netRfc2217, SimulatorListening };
 
@@ -27,9 +25,7 @@ inline quint16 freeTcpPort()
 
 inline QString ser2netProgram()
 {
-    return QStandardPaths::findExecutable(
-        QStringLiteral("ser2net"),
-        { QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/bin") });
+    return QStandardPaths::findExecutable(u"ser2net"_s, { u"/usr/sbin"_s, u"/usr/bin"_s });
 }
 
 class NetworkTerminal
@@ -37,11 +33,13 @@ class NetworkTerminal
 public:
     NetworkTerminal(Bridge bridge, QStringList simArguments)
     {
-        simArguments << QStringLiteral("--log") << logPath();
-        const QString local = QStringLiteral("127.0.0.1:%1").arg(freeTcpPort());
+        const quint16 port = freeTcpPort();
+        const QString local = u"127.0.0.1:%1"_s.arg(port);
+        simArguments << u"--log"_s << m_dir.filePath(u"frames.jsonl"_s);
         if (bridge == Bridge::SimulatorListening)
-            simArguments << QStringLiteral("--listen") << QStringLiteral("tcp://") + local;
-        if (!start(m_sim, QStringLiteral(PORTEVAL_TERMINAL_SIM), simArguments))
+            simArguments << u"--listen"_s << u"tcp://"_s + local;
+        m_sim.start(QStringLiteral(PORTEVAL_TERMINAL_SIM), simArguments);
+        if (!QTest::qWaitFor([this] { return m_sim.canReadLine(); }, 5000))
             return;
         const QString simFirstLine = QString::fromLocal8Bit(m_sim.readLine().trimmed());
         if (bridge == Bridge::SimulatorListening) {
@@ -49,36 +47,30 @@ public:
             return;
         }
         const bool rfc2217 = bridge == Bridge::Ser2netRfc2217;
-        QFile config(m_dir.filePath(QStringLiteral("ser2net.yaml")));
+        QFile config(m_dir.filePath(u"ser2net.yaml"_s));
         if (!config.open(QIODevice::WriteOnly))
             return;
         // A new connection takes over at once, even before the previous one's end is seen.
-        config.write(QStringLiteral("connection: &terminal\n  accepter: %1tcp,%2\n"
-                                    "  connector: serialdev,%3,38400n81,local\n"
-                                    "  options:\n    kickolduser: true\n")
-                         .arg(rfc2217 ? QStringLiteral("telnet(rfc2217),") : QString(),
+        config.write(u"connection: &terminal\n  accepter: %1tcp,%2\n"
+                     "  connector: serialdev,%3,38400n81,local\n"
+                     "  options:\n    kickolduser: true\n"_s
+                         .arg(rfc2217 ? u"telnet(rfc2217),"_s : QString(),
                               QString(local).replace(u':', u','), simFirstLine)
                          .toUtf8());
         config.close();
-        m_server.setProcessChannelMode(QProcess::MergedChannels);
-        m_server.setStandardOutputFile(m_dir.filePath(QStringLiteral("ser2net.log")));
         m_server.start(ser2netProgram(),
-                       { QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-c"),
-                         config.fileName(), QStringLiteral("-P"),
-                         m_dir.filePath(QStringLiteral("ser2net.pid")) });
+                       { u"-n"_s, u"-d"_s, u"-c"_s, config.fileName(), u"-P"_s,
+                         m_dir.filePath(u"ser2net.pid"_s) });
         // Listening once a connection goes through; ser2net closes the device again after it.
-        const bool listening
-            = m_server.waitForStarted(5000)
-            && QTest::qWaitFor(
-                  [&] {
-                      QTcpSocket probe;
-                      probe.connectToHost(QHostAddress::LocalHost,
-                                          quint16(local.section(u':', 1).toUInt()));
-                      return probe.waitForConnected(200);
-                  },
-                  5000);
-        if (listening)
-            url = (rfc2217 ? QStringLiteral("rfc2217://") : QStringLiteral("tcp://")) + local;
+        if (QTest::qWaitFor(
+                [&] {
+                    QTcpSocket probe;
+                    probe.connectToHost(QHostAddress::LocalHost, port);
+                    return probe.waitForConnected(200);
+                },
+                5000)) {
+            url = (rfc2217 ? u"rfc2217://"_s : u"tcp://"_s) + local;
+        }
     }
     ~NetworkTerminal()
     {
@@ -89,14 +81,15 @@ public:
     // Whoever serves the TCP port goes away: ser2net, or the listening simulator.
     void stopServing() { stop(m_server.state() != QProcess::NotRunning ? m_server : m_sim); }
 
-    QList<QJsonObject> loggedFrames() const
+    // The frames the simulator received, as its log gives them ("02 72 81 ...").
+    QStringList loggedHex() const
     {
-        QFile file(logPath());
-        QList<QJsonObject> frames;
+        QFile file(m_dir.filePath(u"frames.jsonl"_s));
+        QStringList frames;
         if (file.open(QIODevice::ReadOnly)) {
             for (const QByteArray &line : file.readAll().split('\n')) {
-                if (!line.trimmed().isEmpty())
-                    frames << QJsonDocument::fromJson(line).object();
+                if (!line.isEmpty())
+                    frames << QJsonDocument::fromJson(line).object()[u"hex"_s].toString();
             }
         }
         return frames;
@@ -105,12 +98,6 @@ public:
     QString url; // what the port box takes; empty when something did not start
 
 private:
-    static bool start(QProcess &process, const QString &program, const QStringList &arguments)
-    {
-        process.start(program, arguments);
-        return process.waitForStarted(5000)
-            && QTest::qWaitFor([&] { return process.canReadLine(); }, 5000);
-    }
     static void stop(QProcess &process)
     {
         if (process.state() == QProcess::NotRunning)
@@ -120,7 +107,6 @@ private:
             process.kill();
         process.waitForFinished(1000);
     }
-    QString logPath() const { return m_dir.filePath(QStringLiteral("frames.jsonl")); }
 
     QTemporaryDir m_dir;
     QProcess m_sim;
