@@ -6,6 +6,7 @@ SerialPortTerminal::SerialPortTerminal(TerminalSimulator &terminal, const QStrin
                                        QObject *parent)
     : SimTransport(parent)
     , m_terminal(terminal)
+    , m_device(device)
 {
     m_port.setPortName(device);
     connect(&m_terminal, &TerminalSimulator::transmit, this, &SerialPortTerminal::send);
@@ -24,7 +25,7 @@ bool SerialPortTerminal::open(QString *error)
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        *error = QStringLiteral("%1: %2").arg(m_port.portName(), m_port.errorString());
+        *error = QStringLiteral("%1: %2").arg(m_device, m_port.errorString());
         return false;
     }
     return true;
@@ -59,7 +60,7 @@ void SerialPortTerminal::onError(QSerialPort::SerialPortError error)
     }
     if (!m_port.isOpen())
         return;
-    std::fprintf(stderr, "porteval-terminal-sim: %s: %s\n", qPrintable(m_port.portName()),
+    std::fprintf(stderr, "porteval-terminal-sim: %s: %s\n", qPrintable(m_device),
                  qPrintable(m_port.errorString()));
     // Left open, a port that went away reports errors without end.
     m_port.close();

@@ -16,7 +16,7 @@ public:
                        QObject *parent = nullptr);
 
     bool open(QString *error) override;
-    QString address() const override { return m_port.portName(); }
+    QString address() const override { return m_device; }
 
 private:
     void send(const QByteArray &bytes);
@@ -25,6 +25,7 @@ private:
     void onError(QSerialPort::SerialPortError error);
 
     TerminalSimulator &m_terminal;
+    QString m_device; // as given: QSerialPort's own name drops "/dev/"
     QSerialPort m_port;
     bool m_vanishing = false;
 };
