@@ -47,7 +47,7 @@ bool NetworkSerialDevice::open(const LineSettings &settings)
         const qint64 seconds
             = std::chrono::duration_cast<std::chrono::seconds>(kOpenTimeout).count();
         return failOpen(m_socket.state() == QAbstractSocket::HostLookupState
-                            ? u"%1 not found in %2 s"_s.arg(m_request.host).arg(seconds)
+                            ? u"could not look up %1 in %2 s"_s.arg(m_request.host).arg(seconds)
                             : u"no answer in %1 s"_s.arg(seconds));
     }
     // Frames are small and every one waits for its answer: do not hold them back.
