@@ -1,16 +1,24 @@
 #!/bin/sh
 # Installs what porteval needs to build, test and run, from Debian's or Ubuntu's packages; with
-# --package also what CPack needs to make the .deb (file, and dpkg-shlibdeps from dpkg-dev).
+# --package also what CPack needs to make the .deb (file, and dpkg-shlibdeps from dpkg-dev); with
+# --test also what the tests need beyond the build (ser2net, a serial device server).
 # Runs apt-get as root, or through sudo for any other user.
-# Usage: scripts/deps.sh [--package] [extra package ...]
+# Usage: scripts/deps.sh [--package | --test] [extra package ...]
 set -eu
 # libxkbcommon-dev: porteval does not use it, but Qt's Gui package looks for it when CMake
 # configures and prints "Could NOT find XKB" without it, which reads like an error. It is 50 kB.
 packages="cmake g++ make qt6-base-dev qt6-serialport-dev libxkbcommon-dev"
-if [ "${1:-}" = "--package" ]; then
+case "${1:-}" in
+--package)
     shift
     packages="$packages file dpkg-dev"
-fi
+    ;;
+--test)
+    # A real serial device server for the network-port tests; only the tests need it.
+    shift
+    packages="$packages ser2net"
+    ;;
+esac
 missing=""
 for p in $packages "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

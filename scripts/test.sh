@@ -4,7 +4,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 build="${PORTEVAL_BUILD_DIR:-build-test}"
-scripts/deps.sh
+scripts/deps.sh --test
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 cmake --build "$build" --parallel "$(nproc)"
 ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)"

@@ -28,7 +28,18 @@ qsizetype answerDataStart(const QByteArray &frame)
     return i;
 }
 
+QString timeStamp(const QTime &time)
+{
+    return time.toString(u"HH:mm:ss.zzz"_s);
+}
+
 } // namespace
+
+void traceLinkNote(const QString &text)
+{
+    if (lcLink().isDebugEnabled())
+        qCDebug(lcLink).noquote() << timeStamp(QTime::currentTime()) << "--" << text;
+}
 
 const char *FrameEvent::commandName() const
 {
@@ -161,7 +172,7 @@ void FrameTrace::publish(const FrameEvent &event)
         m_listener(event);
     if (!lcLink().isDebugEnabled())
         return;
-    const QString stamp = event.time.toString(u"HH:mm:ss.zzz"_s);
+    const QString stamp = timeStamp(event.time);
     const char *name = event.commandName();
     switch (event.kind) {
     case FrameEvent::Kind::Sent:

@@ -15,6 +15,10 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcLink)
 
+// A line of the trace about the link rather than a frame, e.g. why a port did not open or was
+// lost, in the frames' format: "14:02:11.504 -- text".
+void traceLinkNote(const QString &text);
+
 struct FrameEvent
 {
     enum class Kind {

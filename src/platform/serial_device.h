@@ -1,5 +1,5 @@
-// A byte pipe to the terminal, driven by the serial-port control. Two kinds exist: a real
-// serial port (over QSerialPort) and the built-in simulated terminal.
+// A byte pipe to the terminal, driven by the serial-port control: a real serial port (over
+// QSerialPort), a serial device server's port over TCP, or the built-in simulated terminal.
 #pragma once
 
 #include <QByteArray>

@@ -1,5 +1,6 @@
 #include "system_ports.h"
 
+#include "platform/network_serial_device.h"
 #include "platform/port_numbering.h"
 #include "platform/qt_serial_device.h"
 
@@ -36,6 +37,8 @@ QList<NumberedPort> SystemPorts::numberedPorts() const
 
 std::unique_ptr<SerialDevice> SystemPorts::device(const PortRequest &request, QString *whyNot)
 {
+    if (request.isNetwork())
+        return std::make_unique<NetworkSerialDevice>(request);
     if (!request.devicePath.isEmpty())
         return std::make_unique<QtSerialDevice>(request.devicePath);
     if (request.number <= 0) {

@@ -1,7 +1,5 @@
 #include "pty_terminal.h"
 
-#include "link/command_set.h"
-
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -40,13 +38,12 @@ QString systemError(const QString &what)
 
 } // namespace
 
-PtyTerminal::PtyTerminal(const SimOptions &options, QObject *parent)
-    : QObject(parent)
-    , m_terminal(options)
+PtyTerminal::PtyTerminal(TerminalSimulator &terminal, QObject *parent)
+    : SimTransport(parent)
+    , m_terminal(terminal)
 {
     connect(&m_terminal, &TerminalSimulator::transmit, this, &PtyTerminal::send);
     connect(&m_terminal, &TerminalSimulator::vanished, this, &PtyTerminal::vanish);
-    connect(&m_terminal, &TerminalSimulator::frameReceived, this, &PtyTerminal::logFrame);
     m_drainTimer.setSingleShot(true);
     connect(&m_drainTimer, &QTimer::timeout, this, &PtyTerminal::closeWhenDrained);
 }
@@ -87,16 +84,6 @@ bool PtyTerminal::open(QString *error)
     m_writeNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
     m_writeNotifier->setEnabled(false);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &PtyTerminal::writeMaster);
-    return true;
-}
-
-bool PtyTerminal::startLog(const QString &path, QString *error)
-{
-    m_log.setFileName(path);
-    if (!m_log.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        *error = u"%1: %2"_s.arg(path, m_log.errorString());
-        return false;
-    }
     return true;
 }
 
@@ -189,23 +176,4 @@ void PtyTerminal::closeMaster()
     if (m_master >= 0)
         ::close(m_master);
     m_master = -1;
-}
-
-void PtyTerminal::logFrame(const ReceivedFrame &frame)
-{
-    if (!m_log.isOpen())
-        return;
-    const TerminalCommand *command = findCommand(frame.code);
-    const QString name = command ? u"\"%1\""_s.arg(QLatin1String(command->name)) : u"null"_s;
-    QString line = u"{\"t_ms\":%1,\"hex\":\"%2\",\"code\":%3,\"name\":%4,\"data\":\"%5\","
-                   "\"check_ok\":%6"_s.arg(frame.msSinceStart)
-                       .arg(QLatin1String(frame.raw.toHex(' ').toUpper()))
-                       .arg(frame.code)
-                       .arg(name, QLatin1String(frame.data.toHex().toUpper()),
-                            frame.checkOk ? u"true"_s : u"false"_s);
-    if (!frame.good())
-        line += u",\"fault\":\"%1\""_s.arg(QLatin1String(commandFaultName(frame.fault)));
-    line += u"}\n"_s;
-    m_log.write(line.toUtf8());
-    m_log.flush();
 }

@@ -2,6 +2,7 @@
 
 #include "link/calc_crc16.h"
 #include "link/command_set.h"
+#include "platform/port_provider.h"
 
 using namespace Qt::StringLiterals;
 
@@ -405,8 +406,10 @@ std::optional<SimCommandLine> parseSimArguments(const QStringList &arguments, QS
             result.options.rules.append(*rule);
             continue;
         }
-        static const QStringList valued { u"--baud"_s,  u"--delay"_s,    u"--key"_s,
-                                          u"--chaos"_s, u"--firmware"_s, u"--log"_s };
+        static const QStringList valued {
+            u"--baud"_s,     u"--delay"_s, u"--key"_s,  u"--chaos"_s,
+            u"--firmware"_s, u"--log"_s,   u"--port"_s, u"--listen"_s
+        };
         if (!valued.contains(option))
             return fail(u"unknown option \"%1\" (see --help)"_s.arg(option));
         if (i + 1 >= arguments.size())
@@ -439,10 +442,20 @@ std::optional<SimCommandLine> parseSimArguments(const QStringList &arguments, QS
             result.options.chaos = *chaos;
         } else if (option == u"--firmware"_s) {
             result.options.firmwareVersion = value;
+        } else if (option == u"--port"_s) {
+            result.serialPort = value;
+        } else if (option == u"--listen"_s) {
+            const std::optional<PortRequest> address = parsePortText(value);
+            if (!address || address->scheme != u"tcp"_s)
+                return fail(u"--listen \"%1\": tcp://HOST:PORT expected"_s.arg(value));
+            result.listenHost = address->host;
+            result.listenPort = address->tcpPort;
         } else {
             result.logFile = value;
         }
     }
+    if (!result.serialPort.isEmpty() && !result.listenHost.isEmpty())
+        return fail(u"--port and --listen: one or the other"_s);
     return result;
 }
 
@@ -450,11 +463,17 @@ QString simUsage()
 {
     return uR"(Usage: porteval-terminal-sim [options]
 
-A simulated card-reader terminal on a pseudo-terminal. The first line on stdout is the
-device to open (/dev/pts/N). The simulator keeps answering while programs open and close
-that device, and stops on SIGTERM or SIGINT, or after a "vanish" rule fires.
+A simulated card-reader terminal on a pseudo-terminal (where the system has them), on a
+serial port (--port) or on a TCP port (--listen). The first line on stdout is what to open:
+/dev/pts/N, the serial port, or tcp://HOST:PORT. The simulator keeps answering while programs
+open and close that port, and stops on SIGTERM or SIGINT, or after a "vanish" rule fires.
 
 Options:
+  --port DEVICE      answer on this serial port at 38400 8N1 (e.g. COM5, /dev/ttyUSB0; the
+                     other end of a null-modem cable or a virtual port pair)
+  --listen tcp://HOST:PORT
+                     answer over TCP as a serial device server in raw mode does, one
+                     connection at a time: a new one takes over (e.g. tcp://127.0.0.1:4001)
   --on RULE          how to answer some commands; repeatable, the first rule that applies
                      wins (see below)
   --baud N           send at most N/10 bytes a second (e.g. 38400); 0 = at once (default)
@@ -491,7 +510,8 @@ Rules: --on MATCH STEP [then STEP ...]   (no quotes needed; the rule ends at the
             raw03           0x03 in the data sent unescaped (without one in the data, a
                             filler byte before the code carries it)
             rawcode         the response code sent unescaped
-            vanish          the first half of the frame, then the simulator exits
+            vanish          the first half of the frame, then the simulator exits (over
+                            TCP, after closing the connection)
             split=N         the frame in N pieces, chunkgap=MS apart (default 5)
           and for any step:
             gap=MS          pause before the step (default 0 for the first, 20 later;

@@ -104,6 +104,9 @@ struct SimCommandLine
 {
     SimOptions options;
     QString logFile;
+    QString serialPort; // --port: answer on this serial port instead of a pseudo-terminal
+    QString listenHost; // --listen: answer over TCP instead
+    quint16 listenPort = 0;
     bool help = false;
 };
 

@@ -27,10 +27,6 @@
 #include <QShortcut>
 #include <QToolButton>
 
-#ifndef PORTEVAL_WEB_URL
-#define PORTEVAL_WEB_URL "https://porteval.example.org/"
-#endif
-
 using namespace Qt::StringLiterals;
 
 namespace {

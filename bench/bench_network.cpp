@@ -1,0 +1,130 @@
+// What a serial device server costs the program: round trip of one command and a whole key card
+// query against the standalone simulator (unpaced) on its pseudo-terminal, over TCP straight to
+// the simulator, and through Debian's ser2net in raw and in RFC 2217 mode; then how long an open
+// takes, and how long a failing one takes to give up.
+//   build-test/bench/bench_network [PORT...]
+#include "link/command_set.h"
+#include "link/frame.h"
+#include "network_bridge.h"
+#include "platform/system_ports.h"
+#include "simulator_process.h"
+#include "window/frm_config_porteval.h"
+#include "window/resources/resources.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int kRounds = 500;
+constexpr int kQueries = 20;
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double p99(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() * 99 / 100];
+}
+
+void measure(const char *name, const QString &port)
+{
+    SystemPorts ports;
+    frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR));
+    window.cEditCfg1->setText(port);
+    QElapsedTimer clock;
+    clock.start();
+    window.cmdOpenCOM->click();
+    const double openMs = double(clock.nsecsElapsed()) / 1e6;
+    if (window.bPortOpen != 1) {
+        std::printf("%-26s did not open: %s\n", name, qPrintable(window.txtStatus->text()));
+        return;
+    }
+    QList<double> roundTrips;
+    for (int i = 0; i < kRounds + 20; ++i) {
+        QString termId = GetTermID();
+        QByteArray data(1, '\x00');
+        QByteArray answer;
+        clock.start();
+        const quint8 r = window.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
+        if (r != 0)
+            std::printf("unexpected result %d\n", r);
+        if (i >= 20)
+            roundTrips << double(clock.nsecsElapsed()) / 1000.0;
+    }
+    QList<double> queries;
+    for (int i = 0; i < kQueries; ++i) {
+        clock.start();
+        window.cmdGetInfoKeyCard->click();
+        queries << double(clock.nsecsElapsed()) / 1e6;
+    }
+    std::printf("%-26s open %7.1f ms | round trip median %7.1f us, p99 %7.1f us | key card "
+                "query median %6.2f ms | %s\n",
+                name, openMs, median(roundTrips), p99(roundTrips), median(queries),
+                qPrintable(window.txtStatus->text()));
+    window.cmdCloseCOM->click();
+}
+
+void failingOpen(const char *name, const QString &port)
+{
+    SystemPorts ports;
+    CommControl control(ports);
+    QElapsedTimer clock;
+    clock.start();
+    const bool opened = openForTerminal(control, *parsePortText(port));
+    std::printf("%-34s %s after %7.1f ms: %s\n", name, opened ? "OPENED" : "failed",
+                double(clock.nsecsElapsed()) / 1e6, qPrintable(control.errorString()));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    initPortevalResources();
+    // bench_network PORT...: only how long opening these ports takes, e.g. a host that drops
+    // every packet.
+    if (argc > 1) {
+        for (const QString &port : app.arguments().mid(1))
+            failingOpen(qPrintable(port), port);
+        return 0;
+    }
+
+    std::printf("one GetInfoKeyCard, %d rounds; the key card query (16 of them), %d times\n",
+                kRounds, kQueries);
+    {
+        SimulatorProcess sim({});
+        measure("pseudo-terminal", sim.device);
+    }
+    const bool haveSer2net = !ser2netProgram().isEmpty();
+    for (const auto &[bridge, name] :
+         { std::pair { Bridge::SimulatorListening, "TCP, simulator listening" },
+           std::pair { Bridge::Ser2netRaw, "ser2net raw" },
+           std::pair { Bridge::Ser2netRfc2217, "ser2net RFC 2217" } }) {
+        if (bridge != Bridge::SimulatorListening && !haveSer2net) {
+            std::printf("%-26s skipped: ser2net is not installed\n", name);
+            continue;
+        }
+        NetworkTerminal terminal(bridge, {});
+        measure(name, terminal.url);
+    }
+
+    std::printf("opens that fail\n");
+    const QString closed = QString::number(freeTcpPort());
+    failingOpen("refused (closed local port), raw", QStringLiteral("tcp://127.0.0.1:") + closed);
+    failingOpen("refused, RFC 2217", QStringLiteral("rfc2217://127.0.0.1:") + closed);
+    failingOpen("name not found", QStringLiteral("tcp://no-such-host.invalid:4001"));
+    failingOpen("unanswering host (TEST-NET-1)", QStringLiteral("tcp://192.0.2.1:4001"));
+    return 0;
+}
