@@ -8,9 +8,9 @@
 # question answered yes. README and source are this checkout's committed HEAD, to which the
 # README's clone address is pointed.
 # On "source" and "user": porteval --version and --help and porteval itself without a display,
-# porteval-terminal-sim --help, and porteval --demo under xvfb-run (still running after a few
-# seconds: it started). With --all, "source" also runs the two commands, scripts/test.sh and
-# scripts/run.sh.
+# porteval-terminal-sim --help, porteval-cli --help and a demo key card query on three ports,
+# and porteval --demo under xvfb-run (still running after a few seconds: it started). With
+# --all, "source" also runs the two commands, scripts/test.sh and scripts/run.sh.
 # Needs root, debootstrap and a Debian mirror; about 4 minutes on 2 cores (--all: 9). Logs go
 # to build-fresh-debian/.
 # Usage: packaging/check-fresh-debian.sh [--all] [mirror]
@@ -127,6 +127,13 @@ check_programs() {
         'porteval'
     expect "$machine" "porteval-terminal-sim --help" 0 '^Usage: porteval-terminal-sim' \
         'porteval-terminal-sim --help'
+    # The command line needs no display: a key card query on three simulated terminals at once,
+    # in the texts of the language files installed beside it.
+    expect "$machine" "porteval-cli on the PATH" 0 "^$bin/porteval-cli\$" 'command -v porteval-cli'
+    expect "$machine" "porteval-cli --help without a display" 0 '^Usage: porteval-cli \[options\]' \
+        'porteval-cli --help'
+    expect "$machine" "porteval-cli read-keys --demo on three ports" 0 '^3$' \
+        'porteval-cli read-keys --demo --port 1,2,3 | grep -c "GetInfoKeyCard\[16\]: OK"'
     step "$machine" "install xvfb and xauth (for the demo's check)" \
         'apt-get install -y -qq --no-install-recommends xvfb xauth'
     expect "$machine" "xvfb-run porteval --demo still runs after 5 s" 124 '' \
