@@ -1,5 +1,6 @@
 #include "pty_terminal.h"
 
+#include <QRandomGenerator>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -82,7 +83,7 @@ bool PtyTerminal::open(QString *error)
     m_readNotifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &PtyTerminal::readMaster);
     m_writeNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
-    m_writeNotifier->setEnabled(false);
+    m_writeNotifier->setEnabled(m_junk); // junk starts pouring as soon as the line takes it
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &PtyTerminal::writeMaster);
     return true;
 }
@@ -118,7 +119,14 @@ void PtyTerminal::send(const QByteArray &bytes)
 
 void PtyTerminal::writeMaster()
 {
-    while (!m_outgoing.isEmpty()) {
+    for (;;) {
+        if (m_outgoing.isEmpty() && m_junk && !m_vanishing) {
+            m_outgoing.resize(kJunkChunk);
+            QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(m_outgoing.data()),
+                                                  kJunkChunk / 4);
+        }
+        if (m_outgoing.isEmpty())
+            break;
         const ssize_t n = ::write(m_master, m_outgoing.constData(), size_t(m_outgoing.size()));
         if (n > 0) {
             m_outgoing.remove(0, n);

@@ -23,6 +23,10 @@ public:
     bool open(QString *error) override;
     // The device the program opens, e.g. /dev/pts/3.
     QString address() const override { return m_devicePath; }
+    // A faulty line: random bytes as fast as the pseudo-terminal takes them, besides the
+    // terminal's own answers, with no more than kJunkChunk bytes held at a time.
+    void setJunk(bool junk) { m_junk = junk; }
+    static constexpr qsizetype kJunkChunk = 64 * 1024;
 
 private:
     void readMaster();
@@ -42,6 +46,7 @@ private:
     QSocketNotifier *m_writeNotifier = nullptr;
     QByteArray m_outgoing; // what the master would not take yet
     bool m_vanishing = false;
+    bool m_junk = false;
     bool m_drainSeen = false; // the last bytes have shown up on the slave side
     QTimer m_drainTimer;
     QElapsedTimer m_drainClock;

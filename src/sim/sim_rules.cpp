@@ -388,6 +388,10 @@ std::optional<SimCommandLine> parseSimArguments(const QStringList &arguments, QS
     };
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &option = arguments[i];
+        if (option == u"--junk"_s) {
+            result.junk = true;
+            continue;
+        }
         if (option == u"--help"_s || option == u"-h"_s) {
             result.help = true;
             continue;
@@ -456,6 +460,8 @@ std::optional<SimCommandLine> parseSimArguments(const QStringList &arguments, QS
     }
     if (!result.serialPort.isEmpty() && !result.listenHost.isEmpty())
         return fail(u"--port and --listen: one or the other"_s);
+    if (result.junk && (!result.serialPort.isEmpty() || !result.listenHost.isEmpty()))
+        return fail(u"--junk pours into a pseudo-terminal only"_s);
     return result;
 }
 
@@ -487,6 +493,8 @@ Options:
   --log FILE         one JSON line per received frame:
                      {"t_ms":..,"hex":"02 72 ..","code":114,"name":"GetInfoKeyCard",
                       "data":"05","check_ok":true} (bad frames add "fault")
+  --junk             a faulty line: random bytes into the pseudo-terminal as fast as it takes
+                     them, besides the answers (for trying how the program holds up)
   --help             this text
 
 Rules: --on MATCH STEP [then STEP ...]   (no quotes needed; the rule ends at the next --option)

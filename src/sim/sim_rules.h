@@ -107,6 +107,7 @@ struct SimCommandLine
     QString serialPort; // --port: answer on this serial port instead of a pseudo-terminal
     QString listenHost; // --listen: answer over TCP instead
     quint16 listenPort = 0;
+    bool junk = false; // --junk: a faulty line pouring random bytes (pseudo-terminal only)
     bool help = false;
 };
 

@@ -75,7 +75,9 @@ std::unique_ptr<SimTransport> makeTransport(const SimCommandLine &commandLine,
                                              commandLine.listenPort);
     }
 #ifdef PORTEVAL_HAVE_PTY
-    return std::make_unique<PtyTerminal>(terminal);
+    auto pty = std::make_unique<PtyTerminal>(terminal);
+    pty->setJunk(commandLine.junk);
+    return pty;
 #else
     return nullptr;
 #endif

@@ -1,0 +1,105 @@
+// What the technician's diagnosis costs: bytes a second the window reads from a pseudo-terminal
+// pouring junk, with the frame monitor closed and open; and the time from a device going away
+// in the middle of a wait to the status line that says so.
+#include "platform/system_ports.h"
+#include "simulator_process.h"
+#include "window/frame_monitor.h"
+#include "window/frame_monitor_model.h"
+#include "window/frm_config_porteval.h"
+#include "window/message_numbers.h"
+#include "window/resources/resources.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+constexpr int kSeconds = 3;
+
+long residentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == "VmRSS:") {
+            long kib = 0;
+            status >> kib;
+            return kib;
+        }
+    }
+    return 0;
+}
+
+// Bytes received in kSeconds, the program at rest in its event loop meanwhile.
+double junkRate(frmConfigPorteval &window)
+{
+    qint64 received = 0;
+    const QMetaObject::Connection counting
+        = QObject::connect(&window.ctlMSComm1, &CommControl::OnComm, &window, [&] { ++received; });
+    QEventLoop loop;
+    QTimer::singleShot(kSeconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    QObject::disconnect(counting);
+    return double(received) / kSeconds;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    initPortevalResources();
+    SystemPorts ports;
+
+    SimulatorProcess junk({ QStringLiteral("--junk") });
+    if (junk.device.isEmpty()) {
+        std::printf("porteval-terminal-sim did not start\n");
+        return 1;
+    }
+    frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR));
+    window.cEditCfg1->setText(junk.device);
+    window.cmdOpenCOM->click();
+    std::printf("junk pouring into the port, %d s each:\n", kSeconds);
+    const double closed = junkRate(window);
+    std::printf("  monitor closed  %6.2f MB/s  (RSS %ld KiB)\n", closed / 1e6, residentKiB());
+    window.openFrameMonitor();
+    for (int round = 1; round <= 2; ++round) {
+        const double open = junkRate(window);
+        window.frameMonitor()->model().flush();
+        std::printf("  monitor open    %6.2f MB/s  (%.0f%% of closed; %d rows kept; RSS %ld KiB)\n",
+                    open / 1e6, 100.0 * open / closed, window.frameMonitor()->model().rowCount(),
+                    residentKiB());
+    }
+    window.frameMonitor()->close();
+    window.cmdCloseCOM->click();
+
+    // A terminal that never answers sector 3; the simulator is killed half a second into that
+    // wait, as an adapter is pulled.
+    std::printf("device gone in the middle of a wait:\n");
+    for (int run = 0; run < 3; ++run) {
+        auto sim = std::make_unique<SimulatorProcess>(QStringList {
+            QStringLiteral("--on"), QStringLiteral("0x72:3"), QStringLiteral("silent") });
+        window.cEditCfg1->setText(sim->device);
+        window.cmdOpenCOM->click();
+        QElapsedTimer sinceGone;
+        QTimer::singleShot(500, &window, [&] {
+            sim.reset(); // SIGTERM: the pseudo-terminal's master side closes
+            sinceGone.start();
+        });
+        window.cmdGetInfoKeyCard->click();
+        const bool said = window.txtStatus->text() == window.GetMis(Mis::PortLost);
+        std::printf("  status line %s %.1f ms after the device went\n",
+                    said ? "said \"port lost\"" : "did NOT say \"port lost\"",
+                    double(sinceGone.nsecsElapsed()) / 1e6);
+    }
+    return 0;
+}
