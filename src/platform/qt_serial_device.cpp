@@ -8,6 +8,12 @@ QtSerialDevice::QtSerialDevice(const QString &location, QObject *parent)
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialDevice::onError);
 }
 
+QtSerialDevice::~QtSerialDevice()
+{
+    // The port closes as it goes, after our other members; nothing it says then may reach us.
+    m_port.disconnect(this);
+}
+
 bool QtSerialDevice::open(const LineSettings &settings)
 {
     m_port.setBaudRate(settings.baudRate);

@@ -11,6 +11,7 @@ class QtSerialDevice : public SerialDevice
 
 public:
     explicit QtSerialDevice(const QString &location, QObject *parent = nullptr);
+    ~QtSerialDevice() override;
 
     bool open(const LineSettings &settings) override;
     void close() override;
