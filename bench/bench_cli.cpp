@@ -56,7 +56,8 @@ int main(int argc, char *argv[])
     std::vector<double> one;
     std::vector<double> all;
     for (int run = 0; run < kRuns; ++run) {
-        one.push_back(runCli({ QStringLiteral("read-keys"), QStringLiteral("--port"), devices[0] }));
+        one.push_back(
+            runCli({ QStringLiteral("read-keys"), QStringLiteral("--port"), devices[0] }));
         all.push_back(runCli({ QStringLiteral("read-keys"), QStringLiteral("--port"),
                                devices.join(QLatin1Char(',')) }));
     }
