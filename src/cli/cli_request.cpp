@@ -14,23 +14,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The configuration card's options, in the card's order, with the field each one sets.
-struct ConfigOption
-{
-    const char *name;
-    QString ConfigFieldTexts::*field;
-};
-constexpr ConfigOption kConfigOptions[] = {
-    { "uart0", &ConfigFieldTexts::uart0 },
-    { "uart1", &ConfigFieldTexts::uart1 },
-    { "mode", &ConfigFieldTexts::mode },
-    { "block", &ConfigFieldTexts::blockNumber },
-    { "start", &ConfigFieldTexts::startPosition },
-    { "end", &ConfigFieldTexts::endPosition },
-    { "refresh", &ConfigFieldTexts::refreshTime },
-    { "backlight", &ConfigFieldTexts::backlightTime },
-};
-
 // Which options each command takes besides the common ones.
 const QHash<QString, QStringList> &commandOptions()
 {
@@ -80,7 +63,7 @@ void addCliOptions(QCommandLineParser &parser)
         { u"set-only"_s, u"Run \"Set Card\" instead of \"Init + Set Card\"."_s },
         { u"profile"_s, u"Slot, text and field values from a profile; options win."_s, u"FILE"_s },
     });
-    for (const ConfigOption &option : kConfigOptions) {
+    for (const ConfigFieldName &option : kConfigFieldNames) {
         parser.addOption({ QLatin1String(option.name),
                            u"write-config: the %1 field, as typed in the window."_s.arg(
                                QLatin1String(option.name)),
@@ -169,7 +152,7 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
         profile = *loaded;
     }
     request.config = profile.config;
-    for (const ConfigOption &option : kConfigOptions) {
+    for (const ConfigFieldName &option : kConfigFieldNames) {
         if (parser.isSet(QLatin1String(option.name)))
             request.config.*option.field = parser.value(QLatin1String(option.name));
     }

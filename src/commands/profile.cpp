@@ -10,23 +10,6 @@ namespace {
 const QString kMarkerKey = u"porteval/profile"_s;
 constexpr int kFormat = 1;
 
-// The configuration card's fields in the order the card lists them, with their INI keys.
-struct ConfigKey
-{
-    const char *name;
-    QString ConfigFieldTexts::*field;
-};
-constexpr ConfigKey kConfigKeys[] = {
-    { "uart0", &ConfigFieldTexts::uart0 },
-    { "uart1", &ConfigFieldTexts::uart1 },
-    { "mode", &ConfigFieldTexts::mode },
-    { "block", &ConfigFieldTexts::blockNumber },
-    { "start", &ConfigFieldTexts::startPosition },
-    { "end", &ConfigFieldTexts::endPosition },
-    { "refresh", &ConfigFieldTexts::refreshTime },
-    { "backlight", &ConfigFieldTexts::backlightTime },
-};
-
 QString messageKey(int index)
 {
     return u"messages/text%1"_s.arg(index + 1);
@@ -51,7 +34,7 @@ bool saveProfile(const QString &path, const Profile &profile, QString *error)
     QSettings settings(path, QSettings::IniFormat);
     settings.clear();
     settings.setValue(kMarkerKey, kFormat);
-    for (const ConfigKey &key : kConfigKeys)
+    for (const ConfigFieldName &key : kConfigFieldNames)
         settings.setValue(u"configuration/"_s + QLatin1String(key.name), profile.config.*key.field);
     settings.setValue(u"messages/slot"_s, profile.slot);
     for (int i = 0; i < 8; ++i)
@@ -83,7 +66,7 @@ std::optional<Profile> loadProfile(const QString &path, const Profile &base, QSt
         return std::nullopt;
     }
     Profile profile = base;
-    for (const ConfigKey &key : kConfigKeys) {
+    for (const ConfigFieldName &key : kConfigFieldNames) {
         const QString name = u"configuration/"_s + QLatin1String(key.name);
         if (const auto text = textValue(settings, name)) {
             if (text->size() > kProfileFieldLength) {

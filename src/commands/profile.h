@@ -18,6 +18,24 @@ struct Profile
     std::optional<QString> oldKey;
 };
 
+// The configuration card's fields in the card's order, by the name a profile and the command
+// line give them.
+struct ConfigFieldName
+{
+    const char *name;
+    QString ConfigFieldTexts::*field;
+};
+inline constexpr ConfigFieldName kConfigFieldNames[] = {
+    { "uart0", &ConfigFieldTexts::uart0 },
+    { "uart1", &ConfigFieldTexts::uart1 },
+    { "mode", &ConfigFieldTexts::mode },
+    { "block", &ConfigFieldTexts::blockNumber },
+    { "start", &ConfigFieldTexts::startPosition },
+    { "end", &ConfigFieldTexts::endPosition },
+    { "refresh", &ConfigFieldTexts::refreshTime },
+    { "backlight", &ConfigFieldTexts::backlightTime },
+};
+
 // Longest texts a profile may carry: what the window's boxes take.
 inline constexpr int kProfileFieldLength = 260;
 inline constexpr int kProfileMessageLength = 20;
