@@ -27,7 +27,7 @@ FrameMonitor::FrameMonitor(const LanguageTable &languages, QWidget *parent)
     , m_model(new FrameMonitorModel(languages, this))
 {
     setObjectName(u"frameMonitor"_s);
-    resize(820, 360);
+    resize(940, 380);
     auto *layout = new QVBoxLayout(this);
     m_view = new QTableView(this);
     m_view->setObjectName(u"frameMonitorRows"_s);
@@ -42,7 +42,7 @@ FrameMonitor::FrameMonitor(const LanguageTable &languages, QWidget *parent)
     m_view->verticalHeader()->hide();
     m_view->horizontalHeader()->setStretchLastSection(true);
     const int digit = m_view->fontMetrics().horizontalAdvance(u'0');
-    const int widths[] = { 13, 14, 15, 24, 14 };
+    const int widths[] = { 13, 14, 15, 22, 17 };
     for (int column = 0; column < 5; ++column)
         m_view->setColumnWidth(column, widths[column] * digit);
     QFont fixed = QFont(u"monospace"_s);
@@ -69,11 +69,15 @@ FrameMonitor::FrameMonitor(const LanguageTable &languages, QWidget *parent)
     connect(m_clear, &QPushButton::clicked, m_model, &FrameMonitorModel::clear);
     auto *copyKey = new QShortcut(QKeySequence::Copy, m_view);
     connect(copyKey, &QShortcut::activated, this, &FrameMonitor::copySelection);
-    // Stay with the newest rows unless the user has scrolled up to read older ones.
+    // Stay with the newest rows unless the user has scrolled up to read older ones. The range
+    // grows after the rows come in, so that is when to follow it.
     QScrollBar *scroll = m_view->verticalScrollBar();
     connect(scroll, &QScrollBar::valueChanged, this,
             [this, scroll](int value) { m_followEnd = value >= scroll->maximum(); });
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, &FrameMonitor::keepAtBottom);
+    connect(scroll, &QScrollBar::rangeChanged, this, [this, scroll](int, int maximum) {
+        if (m_followEnd)
+            scroll->setValue(maximum);
+    });
     retranslate();
 }
 
@@ -161,10 +165,4 @@ void FrameMonitor::saveAll()
     QString error;
     if (!saveTo(path, &error))
         setWindowTitle(m_languages.GetMis(Mis::MonitorTitle) + u" \u2013 "_s + error);
-}
-
-void FrameMonitor::keepAtBottom()
-{
-    if (m_followEnd)
-        m_view->scrollToBottom();
 }

@@ -42,7 +42,6 @@ protected:
 private:
     void copySelection();
     void saveAll();
-    void keepAtBottom();
 
     const LanguageTable &m_languages;
     FrameMonitorModel *m_model = nullptr;
