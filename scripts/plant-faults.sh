@@ -13,7 +13,9 @@
 # with further find:/put: pairs applied in order for a fault that needs them. The text after
 # "find: " and "put: " is taken literally, blanks included. NAME-PATTERN (a grep -E pattern)
 # picks some faults only. The copy and its build live in $PORTEVAL_FAULTS_DIR
-# (default /tmp/porteval-faults); the table goes to stdout and to results.txt there.
+# (default /tmp/porteval-faults); the table goes to stdout and to results.txt there, and the
+# failing test functions of each fault to details.txt. PORTEVAL_FAULTS_REVISION=<commit> takes
+# the tree of that commit instead of the working tree, e.g. to compare with an older suite.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 list=$(realpath "${1:-$repo/scripts/faults.txt}")
@@ -21,19 +23,23 @@ pattern=${2:-.}
 work=${PORTEVAL_FAULTS_DIR:-/tmp/porteval-faults}
 case "$work" in "$repo"*) echo "the scratch folder must lie outside the repository" >&2; exit 2 ;; esac
 
-# The working tree as it is, committed or not, without build folders.
+# The working tree as it is, committed or not, without build folders; or a given commit.
 rm -rf "$work"
 mkdir -p "$work/src"
-(cd "$repo" && git ls-files -z --cached --others --exclude-standard \
-    | while IFS= read -r -d '' f; do if [ -e "$f" ]; then printf '%s\0' "$f"; fi; done \
-    | tar --null -T - -cf -) | tar -xf - -C "$work/src"
+if [ -n "${PORTEVAL_FAULTS_REVISION:-}" ]; then
+    git -C "$repo" archive "$PORTEVAL_FAULTS_REVISION" | tar -xf - -C "$work/src"
+else
+    (cd "$repo" && git ls-files -z --cached --others --exclude-standard \
+        | while IFS= read -r -d '' f; do if [ -e "$f" ]; then printf '%s\0' "$f"; fi; done \
+        | tar --null -T - -cf -) | tar -xf - -C "$work/src"
+fi
 
 build() { nice -n 10 cmake --build "$work/build" --parallel 2 < /dev/null > "$work/build.log" 2>&1; }
 # The failing test programs of one run, one line, or "-" when all pass.
 run_tests() {
     rm -f "$work/build/Testing/Temporary/LastTestsFailed.log"
-    nice -n 10 ctest --test-dir "$work/build" --parallel 2 --timeout 120 < /dev/null \
-        > "$work/ctest.log" 2>&1 || true
+    nice -n 10 ctest --test-dir "$work/build" --parallel 2 --timeout 120 --output-on-failure \
+        < /dev/null > "$work/ctest.log" 2>&1 || true
     local failed="$work/build/Testing/Temporary/LastTestsFailed.log"
     if [ -s "$failed" ]; then cut -d: -f2 "$failed" | sort | tr '\n' ' '; else echo "-"; fi
 }
@@ -92,15 +98,22 @@ clean=$(run_tests)
 total=0 caught=0
 results="$work/results.txt"
 : > "$results"
+: > "$work/details.txt"
 plant() {
     local target="$work/src/$file" by
     cp "$target" "$work/original"
     export EDITS
     apply "$target"
-    if build; then by=$(run_tests); else by="(does not build)"; fi
+    if build; then by=$(run_tests); else by=""; fi
     cp "$work/original" "$target" # a fresh time stamp: the next build compiles it again
-    total=$((total + 1))
-    if [ "$by" = "-" ]; then by="NOT CAUGHT"; else caught=$((caught + 1)); fi
+    if [ -z "$by" ]; then
+        by="DOES NOT BUILD (left out of the count)"
+    else
+        { echo "== $name"; grep -E '^(FAIL!|QFATAL)' "$work/ctest.log" | cut -c1-160 || true; } \
+            >> "$work/details.txt"
+        total=$((total + 1))
+        if [ "$by" = "-" ]; then by="NOT CAUGHT"; else caught=$((caught + 1)); fi
+    fi
     printf '%-32s %s\n' "$name" "$by" | tee -a "$results"
 }
 each_fault plant
