@@ -11,8 +11,8 @@
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
-#include <QRegularExpression>
 #include <QTest>
+#include <QTime>
 
 #include <ctime>
 #include <memory>
@@ -139,8 +139,6 @@ private slots:
         QCOMPARE(bench.keyCardRead, readBefore || reached == 16);
         for (int i = 0; i < 16; ++i)
             QCOMPARE(bench.keys[i], i < reached ? bench.terminal().keys()[i] : QString());
-        for (int i = 0; i < qMin(reached + 1, 16); ++i)
-            QCOMPARE(bench.dataReceived(i), QByteArray(1, char(i)));
     }
 
     void firmwareVersionAndBeep()
@@ -479,10 +477,8 @@ private slots:
 
         const QStringList sent = traced.filter(u"-> GetInfoKeyCard"_s);
         QCOMPARE(sent.size(), 2);
-        QVERIFY2(
-            sent[0].contains(QRegularExpression(
-                u"^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d -> GetInfoKeyCard 02 72 81 08 00 99 99 99 00 50 43 03$"_s)),
-            qPrintable(sent[0]));
+        QVERIFY(QTime::fromString(sent[0].left(12), u"HH:mm:ss.zzz"_s).isValid());
+        QCOMPARE(sent[0].mid(12), u" -> GetInfoKeyCard 02 72 81 08 00 99 99 99 00 50 43 03"_s);
         QCOMPARE(traced.filter(u"<- dropped (check field) GetInfoKeyCard"_s).size(), 1);
         QCOMPARE(traced.filter(u"<- dropped (length)"_s).size(), 1);
         QCOMPARE(traced.filter(u"-- no answer in time to GetInfoKeyCard"_s).size(), 1);
