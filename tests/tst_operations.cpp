@@ -1,504 +1,683 @@
-// The reader operations against the in-process simulated terminal: the commands they send,
-// byte for byte, and the status lines they show, line by line.
+// The reader operations and the exchange under them, against the in-process simulated terminal:
+// the commands sent, byte for byte, the status lines shown, line by line, what ends a wait, and
+// the frame trace. Then the simulated terminal on its own: how it reads commands in any chunking,
+// what its rules make it answer and when, pacing, chaos, and its command line.
 #include "commands/card_write.h"
 #include "commands/cards.h"
-#include "commands/key_card_query.h"
-#include "link/calc_crc16.h"
 #include "link/command_set.h"
-#include "link/frame.h"
-#include "reader_bench.h"
+#include "platform/number_text.h"
+#include "sim/terminal_engine.h"
+#include "test_support.h"
 
+#include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QTest>
+#include <QTime>
+
+#include <ctime>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 namespace {
 
-QByteArray hex(const char *text)
+// Sector 4's key query; the caller's answer buffer holds a text that every failure must leave.
+quint8 queryKey(ReaderBench &bench, QByteArray &answer)
 {
-    return QByteArray::fromHex(QByteArray(text));
+    QString termId = GetTermID();
+    QByteArray data(1, '\x04');
+    answer = "untouched";
+    return bench.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
 }
 
-// The codes of the commands the terminal received, in order.
-QList<int> commandCodes(const TerminalSimulator &terminal)
+QStringList traced; // the frame trace's lines
+void traceOnly(QtMsgType, const QMessageLogContext &context, const QString &message)
 {
-    QList<int> codes;
-    for (const ReceivedFrame &frame : terminal.receivedFrames())
-        codes << frame.code;
-    return codes;
+    if (QLatin1String(context.category) == QLatin1String("porteval.link"))
+        traced << message;
 }
 
-QByteArray dataOf(const TerminalSimulator &terminal, int index)
+using CardOperation = quint8 (*)(ReaderWindow &, int);
+
+QByteArray command(quint8 code, const QByteArray &data)
 {
-    return terminal.receivedFrames().value(index).data;
+    return buildCommandFrame(code, GetTermID(), data);
 }
+
+QByteArray keyQuery(int sector)
+{
+    return command(Cmd::GetInfoKeyCard, QByteArray(1, char(sector)));
+}
+
+// A frame as the tables write it: its code (a letter when it is one, else two hex digits), then
+// its data, unescaped and percent-encoded.
+QByteArray describe(quint8 code, const QByteArray &data = {})
+{
+    const QByteArray name(1, char(code));
+    const QByteArray text = code >= 'A' && code <= 'Z' ? name : name.toHex().toUpper();
+    return data.isEmpty() ? text : text + ' ' + data.toPercentEncoding();
+}
+
+// The program's end of the line: the terminal's bytes, cut into frames as the program cuts them.
+struct Program
+{
+    explicit Program(TerminalSimulator &terminal)
+    {
+        clock.start();
+        QObject::connect(
+            &terminal, &TerminalSimulator::transmit, &terminal, [this](QByteArray bytes) {
+                received += bytes;
+                ++chunks;
+                for (char byte : bytes) {
+                    if (const auto parsed = assembler.feed(byte); parsed && parsed->accepted()) {
+                        answers.append(describe(parsed->code, parsed->data));
+                        atMs.append(clock.elapsed());
+                    } else if (parsed) {
+                        ++drops;
+                    }
+                }
+            });
+    }
+
+    QByteArray received;
+    QByteArrayList answers; // accepted by the program's frame cutter, as describe() writes them
+    QList<qint64> atMs; // when each answer was complete
+    int chunks = 0; // transmit() signals
+    int drops = 0; // frames the program refused
+    FrameAssembler assembler;
+    QElapsedTimer clock;
+};
 
 } // namespace
+
+Q_DECLARE_METATYPE(CardOperation)
 
 class TestOperations : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void keyCardQueryComplete();
-    void keyCardQueryFailures_data();
-    void keyCardQueryFailures();
-    void firmwareVersionAndBeep();
-
-    void normalizedKeys_data();
-    void normalizedKeys();
-    void keyListMappings();
-    void masterCard_data();
-    void masterCard();
-    void cardSequenceFailures_data();
-    void cardSequenceFailures();
-
-    void messagesCardRecords_data();
-    void messagesCardRecords();
-    void messagesCardOnTheWire();
-
-    void configCardBlocks_data();
-    void configCardBlocks();
-    void configFieldReadings_data();
-    void configFieldReadings();
-    void configFieldErrorSendsNoBlock();
-
-    void dataLengthsMatchTheCommandTable();
-};
-
-void TestOperations::keyCardQueryComplete()
-{
-    ReaderBench bench;
-    cmdGetInfoKeyCard(bench);
-
-    QStringList expected { u"GetInfoKeyCard: "_s + bench.text(30) };
-    for (int i = 0; i < 16; ++i) {
-        expected << u"GetInfoKeyCard[%1]: "_s.arg(i) + bench.text(30);
-        expected << u"GetInfoKeyCard[%1]: "_s.arg(i) + bench.text(0);
+    void keyCardQuery_data()
+    {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<bool>("readBefore"); // a complete read first
+        QTest::addColumn<int>("reached"); // the sector the query ends at, 16 when complete
+        QTest::addColumn<int>("code");
+        QTest::newRow("complete") << QString() << false << 16 << 0;
+        QTest::newRow("error at sector 5 after a complete read")
+            << u"0x72:5 code=K"_s << true << 5 << int('K');
+        QTest::newRow("no answer at sector 3") << u"0x72:3 silent"_s << false << 3 << 31;
     }
-    expected << u"GetInfoKeyCard[16]: "_s + bench.text(0);
-    QCOMPARE(bench.statusLines, expected);
-    QCOMPARE(bench.statusLines.size(), 34);
-    QCOMPARE(bench.enableCalls, (QList<bool> { false, true }));
-    QVERIFY(bench.keyCardRead);
-    for (int i = 0; i < 16; ++i) {
-        QCOMPARE(bench.keys[i], bench.terminal().keys()[i]);
-        // The sector travels as one raw byte; 2 and 3 are escaped on the wire only.
-        QCOMPARE(dataOf(bench.terminal(), i), QByteArray(1, char(i)));
-        QCOMPARE(bench.terminal().receivedFrames()[i].raw,
-                 buildCommandFrame(Cmd::GetInfoKeyCard, GetTermID(), QByteArray(1, char(i))));
-    }
-}
 
-void TestOperations::keyCardQueryFailures_data()
-{
-    QTest::addColumn<QString>("ruleText");
-    QTest::addColumn<bool>("completeReadFirst");
-    QTest::addColumn<int>("failingSector");
-    QTest::addColumn<int>("code");
+    void keyCardQuery()
+    {
+        QFETCH(QString, rule);
+        QFETCH(bool, readBefore);
+        QFETCH(int, reached);
+        QFETCH(int, code);
 
-    QTest::newRow("error at sector 0") << u"0x72:0 code=E"_s << false << 0 << int('E');
-    QTest::newRow("error at sector 5 after a complete read")
-        << u"0x72:5 code=K"_s << true << 5 << int('K');
-    QTest::newRow("no answer at sector 3") << u"0x72:3 silent"_s << false << 3 << 31;
-    QTest::newRow("unknown code at sector 15") << u"0x72:15 code=0x62"_s << false << 15 << 0x62;
-}
-
-void TestOperations::keyCardQueryFailures()
-{
-    QFETCH(QString, ruleText);
-    QFETCH(bool, completeReadFirst);
-    QFETCH(int, failingSector);
-    QFETCH(int, code);
-
-    ReaderBench bench(10ms); // a faster tick keeps the time-out row short
-    if (completeReadFirst) {
+        ReaderBench bench;
+        if (readBefore)
+            cmdGetInfoKeyCard(bench);
+        if (!rule.isEmpty())
+            QVERIFY(bench.terminal().addRule(rule));
+        bench.terminal().clearReceivedFrames();
+        bench.statusLines.clear();
+        bench.enableCalls.clear();
         cmdGetInfoKeyCard(bench);
-        QVERIFY(bench.keyCardRead);
-    }
-    QVERIFY(bench.terminal().addRule(ruleText));
-    bench.statusLines.clear();
-    cmdGetInfoKeyCard(bench);
 
-    const QString failing = u"GetInfoKeyCard[%1]: "_s.arg(failingSector) + bench.text(quint8(code));
-    QCOMPARE(bench.statusLines.last(), failing);
-    QCOMPARE(bench.statusLines.at(bench.statusLines.size() - 2), failing);
-    QCOMPARE(bench.statusLines.at(bench.statusLines.size() - 3),
-             u"GetInfoKeyCard[%1]: "_s.arg(failingSector) + bench.text(30));
-    QCOMPARE(bench.statusLines.size(), 1 + 2 * (failingSector + 1) + 1);
-    for (int i = 0; i < 16; ++i)
-        QCOMPARE(bench.keys[i].isEmpty(), i >= failingSector);
-    QCOMPARE(bench.keyCardRead, completeReadFirst);
-    QCOMPARE(bench.enableCalls.last(), true);
-}
-
-void TestOperations::firmwareVersionAndBeep()
-{
-    ReaderBench bench;
-    GetFWVersion(bench);
-    QCOMPARE(bench.statusLines.last(),
-             u"GetFWVersion: "_s + bench.text(0) + u" >> "_s
-                 + bench.terminal().options().firmwareVersion);
-    QCOMPARE(dataOf(bench.terminal(), 0), QByteArray("0"));
-
-    QVERIFY(bench.terminal().addRule(u"0xF3 code=T"_s));
-    GetFWVersion(bench);
-    QCOMPARE(bench.statusLines.last(), u"GetFWVersion: "_s + bench.text('T'));
-
-    // Beep is only sent: its line says success with the port open, whatever the terminal does.
-    QVERIFY(bench.terminal().addRule(u"0xBB silent"_s));
-    BeepSound(bench);
-    QCOMPARE(bench.statusLines.last(), u"BeepSound: "_s + bench.text(0));
-    QTRY_COMPARE(bench.terminal().receivedFrames().size(), 3);
-    QCOMPARE(dataOf(bench.terminal(), 2), '\x01' + QByteArray(40, ' '));
-
-    bench.portOpen = false;
-    BeepSound(bench);
-    QCOMPARE(bench.statusLines.last(), u"BeepSound: "_s + bench.text(255));
-    GetFWVersion(bench);
-    QCOMPARE(bench.statusLines.last(), u"GetFWVersion: "_s + bench.text(255));
-    QCOMPARE(bench.terminal().receivedFrames().size(), 3);
-}
-
-void TestOperations::normalizedKeys_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("key");
-    QTest::newRow("12 digits") << u"A0A1A2A3A4A5"_s << hex("A0A1A2A3A4A5");
-    QTest::newRow("lower case equals upper case") << u"a0a1a2a3a4a5"_s << hex("A0A1A2A3A4A5");
-    QTest::newRow("11 characters get a leading zero") << u"123456789AB"_s << hex("0123456789AB");
-    QTest::newRow("13 characters lose the first") << u"F123456789ABC"_s << hex("123456789ABC");
-    QTest::newRow("empty is zero") << QString() << hex("000000000000");
-    QTest::newRow("non-hex characters") << u"ZZ12"_s << hex("00000000 0012");
-}
-
-void TestOperations::normalizedKeys()
-{
-    QFETCH(QString, text);
-    QFETCH(QByteArray, key);
-    QCOMPARE(normalizedKey(text).toHex(' '), key.toHex(' '));
-}
-
-void TestOperations::keyListMappings()
-{
-    ReaderBench bench;
-    for (int i = 0; i < 16; ++i)
-        bench.keys[i] = HexByte(quint8(i)).repeated(6);
-    bench.oldKey = u"5A17C3E09B42"_s;
-    auto keyAt = [](const QByteArray &list, int position) {
-        return list.mid(6 * position, 6);
-    };
-
-    const QByteArray master = keyList(bench, 1);
-    const QByteArray cards = keyList(bench, 2);
-    const QByteArray plain = keyList(bench, 0);
-    QCOMPARE(master.size(), 96);
-    QCOMPARE(keyAt(master, 1), QByteArray(6, '\x02'));
-    QCOMPARE(keyAt(master, 2), hex("5A17C3E09B42"));
-    QVERIFY(!master.contains(QByteArray(6, '\x01')));
-    QCOMPARE(keyAt(cards, 1), QByteArray(6, '\x02'));
-    QCOMPARE(keyAt(cards, 2), QByteArray(6, '\x01'));
-    QCOMPARE(keyAt(plain, 1), QByteArray(6, '\x01'));
-    QCOMPARE(keyAt(plain, 2), QByteArray(6, '\x02'));
-    for (int p : { 0, 3, 9, 15 }) {
-        QCOMPARE(keyAt(master, p), QByteArray(6, char(p)));
-        QCOMPARE(keyAt(cards, p), QByteArray(6, char(p)));
-    }
-}
-
-void TestOperations::masterCard_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("sector1Key");
-    QTest::addColumn<QList<int>>("codes");
-    QTest::addColumn<QByteArray>("setData");
-
-    const QList<int> initAndSet { Cmd::DownloadKeys, Cmd::InitCfgCard, Cmd::SetCfgCard };
-    QTest::newRow("Init + Set Card, empty sector 1 key")
-        << 0 << QString() << initAndSet << hex("0200 6900000203 0000 000000000000 00 02 02");
-    QTest::newRow("Set Card") << 1 << u"A1B2C3D4E5F6"_s
-                              << QList<int> { Cmd::DownloadKeys, Cmd::SetCfgCard }
-                              << hex("0200 6900000203 0000 A1B2C3D4E5F6 00 02 C7");
-    QTest::newRow("key with markers is escaped on the wire")
-        << 0 << u"020380A1B2C3"_s << initAndSet
-        << hex("0200 6900000203 0000 020380A1B2C3 00 02 9D");
-}
-
-void TestOperations::masterCard()
-{
-    QFETCH(int, index);
-    QFETCH(QString, sector1Key);
-    QFETCH(QList<int>, codes);
-    QFETCH(QByteArray, setData);
-
-    ReaderBench bench;
-    for (int i = 0; i < 16; ++i)
-        bench.keys[i] = bench.terminal().keys()[i];
-    bench.keys[1] = sector1Key;
-    cmdCfgMaster(bench, index);
-
-    const TerminalSimulator &terminal = bench.terminal();
-    QCOMPARE(commandCodes(terminal), codes);
-    const QByteArray keys = dataOf(terminal, 0);
-    QCOMPARE(keys.mid(12, 6), hex("5A17C3E09B42")); // the old key takes sector 1's place
-    QCOMPARE(keys.mid(6, 6), hex("020380A1B2C3")); // sector 2's key moves to position 1
-    if (index == 0) {
-        QCOMPARE(dataOf(terminal, 1), cardInitData());
-        QCOMPARE(cardInitData(), QByteArray("0100000000001001") + QByteArray(69, '\0'));
-    }
-    QCOMPARE(dataOf(terminal, codes.size() - 1).toHex(' '), setData.toHex(' '));
-    for (const ReceivedFrame &frame : terminal.receivedFrames()) {
-        QVERIFY(frame.good());
-        QCOMPARE(frame.raw, buildCommandFrame(frame.code, GetTermID(), frame.data));
+        const auto line = [&](int sector, quint8 result) {
+            return u"GetInfoKeyCard[%1]: "_s.arg(sector) + bench.GetMisResp(result);
+        };
+        QStringList expected { u"GetInfoKeyCard: "_s + bench.GetMisResp(30) };
+        for (int i = 0; i < qMin(reached + 1, 16); ++i)
+            expected << line(i, 30) << line(i, i == reached ? code : 0);
+        expected << line(reached, code);
+        QCOMPARE(bench.statusLines, expected);
+        QCOMPARE(bench.enableCalls, (QList<bool> { false, true }));
+        QCOMPARE(bench.keyCardRead, readBefore || reached == 16);
+        for (int i = 0; i < 16; ++i)
+            QCOMPARE(bench.keys[i], i < reached ? bench.terminal().keys()[i] : QString());
     }
 
-    QStringList expected { u"DownloadKeys: "_s + bench.text(30),
-                           u"DownloadKeys: "_s + bench.text(0) };
-    if (index == 0)
-        expected << u"InitCfgCard: "_s + bench.text(30) << u"InitCfgCard: "_s + bench.text(0);
-    expected << u"SetCfgCard: "_s + bench.text(30) << u"SetCfgCard: "_s + bench.text(0);
-    QCOMPARE(bench.statusLines, expected);
-    QCOMPARE(bench.enableCalls.first(), false);
-    QCOMPARE(bench.enableCalls.last(), true);
-    QVERIFY(!bench.enableCalls.mid(0, bench.enableCalls.size() - 1).contains(true));
-}
+    void firmwareVersionAndBeep()
+    {
+        ReaderBench bench;
+        GetFWVersion(bench);
+        QCOMPARE(bench.statusLines.last(),
+                 u"GetFWVersion: "_s + bench.GetMisResp(0) + u" >> PTV-SIM 1.0"_s);
+        QVERIFY(bench.terminal().addRule(u"0xF3 code=T"_s));
+        GetFWVersion(bench);
+        QCOMPARE(bench.statusLines.last(), u"GetFWVersion: "_s + bench.GetMisResp('T'));
 
-void TestOperations::cardSequenceFailures_data()
-{
-    QTest::addColumn<QString>("card");
-    QTest::addColumn<QString>("ruleText");
-    QTest::addColumn<QList<int>>("codes");
-    QTest::addColumn<QStringList>("lastLines"); // label, code (decimal)
-
-    const int keysCode = Cmd::DownloadKeys, init = Cmd::InitCfgCard, set = Cmd::SetCfgCard;
-    QTest::newRow("failing key download sends nothing else")
-        << u"mis"_s << u"0x73 code=K"_s << QList<int> { keysCode }
-        << QStringList { u"DownloadKeys: "_s, u"75"_s };
-    QTest::newRow("init answered with an error still sets")
-        << u"mis"_s << u"0x75 code=E"_s << QList<int> { keysCode, init, set, set, set }
-        << QStringList { u"SetCfgMis: "_s, u"0"_s };
-    QTest::newRow("init not answered still sets")
-        << u"master"_s << u"0x75 silent"_s << QList<int> { keysCode, init, set }
-        << QStringList { u"SetCfgCard: "_s, u"0"_s };
-    QTest::newRow("failing block 1 stops block 2")
-        << u"mis"_s << u"0x81:1 code=B"_s << QList<int> { keysCode, init, set, set }
-        << QStringList { u"SetCfgMis: "_s, u"66"_s };
-    QTest::newRow("failing block 0 of the configuration card")
-        << u"config"_s << u"0x81:0 code=L"_s << QList<int> { keysCode, init, set }
-        << QStringList { u"SetCfgConfig: "_s, u"76"_s };
-}
-
-void TestOperations::cardSequenceFailures()
-{
-    QFETCH(QString, card);
-    QFETCH(QString, ruleText);
-    QFETCH(QList<int>, codes);
-    QFETCH(QStringList, lastLines);
-
-    ReaderBench bench(10ms);
-    QVERIFY(bench.terminal().addRule(ruleText));
-    if (card == u"mis")
-        cmdCfgMis(bench, 0);
-    else if (card == u"master")
-        cmdCfgMaster(bench, 0);
-    else
-        cmdCfgConfig(bench, 0);
-
-    QCOMPARE(commandCodes(bench.terminal()), codes);
-    QCOMPARE(bench.statusLines.last(), lastLines[0] + bench.text(quint8(lastLines[1].toInt())));
-    const bool initSent = codes.contains(Cmd::InitCfgCard);
-    const QString initLabel = card == u"mis" ? u"InitCfgMis: "_s
-        : card == u"master"                  ? u"InitCfgCard: "_s
-                                             : u"InitCfgConfig: "_s;
-    // The init step always reports success, whatever the terminal said.
-    QCOMPARE(bench.statusLines.contains(initLabel + bench.text(0)), initSent);
-    QVERIFY(!bench.statusLines.contains(initLabel + bench.text('E')));
-    if (!initSent) {
-        for (const QString &line : std::as_const(bench.statusLines))
-            QVERIFY(line.startsWith(u"DownloadKeys: "_s));
+        // The beep is only sent: success with the port open, whatever the terminal does.
+        QVERIFY(bench.terminal().addRule(u"0xBB silent"_s));
+        BeepSound(bench);
+        QCOMPARE(bench.statusLines.last(), u"BeepSound: "_s + bench.GetMisResp(0));
+        QCOMPARE(bench.dataReceived(2), '\x01' + QByteArray(40, ' '));
+        bench.portOpen = false;
+        BeepSound(bench);
+        QCOMPARE(bench.statusLines.last(), u"BeepSound: "_s + bench.GetMisResp(255));
     }
-    QCOMPARE(bench.enableCalls.last(), true);
-}
 
-void TestOperations::messagesCardRecords_data()
-{
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("record");
-
-    QTest::newRow("slot 1, empty text") << 1 << QString()
-                                        << hex("530000002001FFFFFFFFFFFFFFFFFFF8")
-            + QByteArray(16, ' ') + QByteArray(15, ' ') + hex("E0");
-    QTest::newRow("slot 8") << 8 << QString()
-                            << hex("530000002008FFFFFFFFFFFFFFFFFFFF") + QByteArray(31, ' ')
-            + hex("E0");
-    QTest::newRow("abc") << 3 << u"abc"_s
-                         << hex("530000002003FFFFFFFFFFFFFFFFFFFA") + QByteArray("abc")
-            + QByteArray(28, ' ') + hex("A6");
-    QTest::newRow("40 characters cut to 31")
-        << 2 << QString(40, u'x')
-        << hex("530000002002FFFFFFFFFFFFFFFFFFF9") + QByteArray(31, 'x') + char((31 * 'x') & 0xFF);
-    QTest::newRow("Windows-1252 bytes, unknown characters as ?")
-        << 4 << u"\u00f1\u20ac\u4e2d"_s
-        << hex("530000002004FFFFFFFFFFFFFFFFFFFB") + hex("F1803F") + QByteArray(28, ' ')
-            + char((0xF1 + 0x80 + 0x3F + 28 * 0x20) & 0xFF);
-}
-
-void TestOperations::messagesCardRecords()
-{
-    QFETCH(int, slot);
-    QFETCH(QString, text);
-    QFETCH(QByteArray, record);
-    QCOMPARE(messagesCardRecord(slot, text).toHex(' '), record.toHex(' '));
-}
-
-void TestOperations::messagesCardOnTheWire()
-{
-    ReaderBench bench;
-    bench.message = 7;
-    bench.messages[7] = u"Thank you \u20ac"_s;
-    cmdCfgMis(bench, 1); // Set Card: no init command
-
-    const TerminalSimulator &terminal = bench.terminal();
-    QCOMPARE(commandCodes(terminal),
-             (QList<int> { Cmd::DownloadKeys, Cmd::SetCfgCard, Cmd::SetCfgCard, Cmd::SetCfgCard }));
-    const QByteArray record = messagesCardRecord(8, bench.messages[7]);
-    for (int k = 0; k < 3; ++k) {
-        QCOMPARE(dataOf(terminal, 1 + k), '\x02' + QByteArray(1, char(k)) + record.mid(16 * k, 16));
-        QCOMPARE(terminal.writtenBlocks().value(k), record.mid(16 * k, 16));
+    // The key download's list: sector p's key at position p, zeros in front of a short one,
+    // except that the master card (1) puts sector 2's key at 1 and the old key at 2, and the
+    // other cards (2) swap sectors 1 and 2.
+    void keyList()
+    {
+        ReaderBench bench;
+        QByteArray inOrder;
+        for (int i = 0; i < 16; ++i) {
+            bench.keys[i] = i == 7 ? u"7"_s : HexByte(quint8(i)).repeated(6);
+            inOrder += i == 7 ? hex("000000000007") : QByteArray(6, char(i));
+        }
+        const auto at1and2 = [&](const QByteArray &keys) {
+            return QByteArray(inOrder).replace(6, 12, keys).toHex(' ');
+        };
+        QCOMPARE(::keyList(bench, 0).toHex(' '), inOrder.toHex(' '));
+        QCOMPARE(::keyList(bench, 1).toHex(' '), at1and2(QByteArray(6, 2) + hex("5A17C3E09B42")));
+        QCOMPARE(::keyList(bench, 2).toHex(' '), at1and2(QByteArray(6, 2) + QByteArray(6, 1)));
     }
-    QCOMPARE(
-        bench.statusLines,
-        (QStringList { u"DownloadKeys: "_s + bench.text(30), u"DownloadKeys: "_s + bench.text(0),
-                       u"SetCfgMis: "_s + bench.text(30), u"SetCfgMis: "_s + bench.text(0) }));
-}
 
-void TestOperations::configCardBlocks_data()
-{
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<QString>("blockNumber");
-    QTest::addColumn<int>("sector");
-    QTest::addColumn<QByteArray>("block0");
+    void cardRecords_data()
+    {
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<QString>("text"); // sector 1's key, the message, or the read mode
+        QTest::addColumn<QString>("number"); // the message slot or the block number
+        QTest::addColumn<QByteArray>("record"); // its start, as long as given
 
-    QTest::newRow("opening texts, UID mode")
-        << u"0- UID de tarjeta"_s << u"&H09"_s << 2 << hex("54000002090091010F04092040FF010E");
-    QTest::newRow("opening texts, data-block mode")
-        << u"2- Bloque de datos"_s << u"&H09"_s << 2 << hex("54000002090091210F04092040FF012E");
-    QTest::newRow("block 63 takes sector 15")
-        << u"2- Bloque de datos"_s << u"63"_s << 15 << hex("54000002090091210F043F2040FF0164");
-    QTest::newRow("mode text without a digit reads 0")
-        << u"UID"_s << u"0"_s << 0 << hex("54000002090091010F04002040FF0105");
-}
-
-void TestOperations::configCardBlocks()
-{
-    QFETCH(QString, mode);
-    QFETCH(QString, blockNumber);
-    QFETCH(int, sector);
-    QFETCH(QByteArray, block0);
-
-    ReaderBench bench;
-    bench.config.mode = mode;
-    bench.config.blockNumber = blockNumber;
-    bench.keys[sector] = u"a1b2c3d4e5f6"_s;
-    cmdCfgConfig(bench, 0);
-
-    const TerminalSimulator &terminal = bench.terminal();
-    QCOMPARE(commandCodes(terminal),
-             (QList<int> { Cmd::DownloadKeys, Cmd::InitCfgCard, Cmd::SetCfgCard, Cmd::SetCfgCard,
-                           Cmd::SetCfgCard }));
-    QCOMPARE(dataOf(terminal, 2).mid(2).toHex(' '), block0.toHex(' '));
-    const QByteArray key = hex("A1B2C3D4E5F6");
-    const QByteArray rest = '\x0F' + key + QByteArray(24, '\0');
-    QCOMPARE(dataOf(terminal, 3).mid(2).toHex(' '), rest.left(16).toHex(' '));
-    const char sum = char((0x0F + 0xA1 + 0xB2 + 0xC3 + 0xD4 + 0xE5 + 0xF6) & 0xFF);
-    QCOMPARE(dataOf(terminal, 4).mid(2).toHex(' '), (rest.mid(16, 15) + sum).toHex(' '));
-    QCOMPARE(bench.statusLines.last(), u"SetCfgConfig: "_s + bench.text(0));
-}
-
-void TestOperations::configFieldReadings_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("recordOffset");
-    QTest::addColumn<int>("expected"); // the record byte, or -message number of the error
-
-    QTest::newRow("145 decimal") << u"uart1"_s << u"145"_s << 6 << 0x91;
-    QTest::newRow("&H91") << u"uart1"_s << u"&H91"_s << 6 << 0x91;
-    QTest::newRow("blank before &H20") << u"refresh"_s << u" &H20"_s << 11 << 0x20;
-    QTest::newRow("abc reads 0") << u"backlight"_s << u"abc"_s << 12 << 0;
-    QTest::newRow("2.5 rounds to even 2") << u"uart0"_s << u"2.5"_s << 5 << 2;
-    QTest::newRow("3.5 rounds to even 4") << u"uart0"_s << u"3.5"_s << 5 << 4;
-    QTest::newRow("&H12 start position keeps low half") << u"start"_s << u"&H12"_s << 9 << 0x24;
-    QTest::newRow("20 end position keeps low half") << u"end"_s << u"20"_s << 9 << 0x04;
-    QTest::newRow("empty reads 0") << u"backlight"_s << QString() << 12 << 0;
-    QTest::newRow("&H100 too large") << u"uart0"_s << u"&H100"_s << 5 << -170;
-    QTest::newRow("&HFFFF is -1") << u"uart1"_s << u"&HFFFF"_s << 6 << -171;
-    QTest::newRow("255.5 rounds to 256") << u"start"_s << u"255.5"_s << 9 << -172;
-    QTest::newRow("negative end") << u"end"_s << u"-1"_s << 9 << -173;
-    QTest::newRow("block 256") << u"block"_s << u"256"_s << 10 << -174;
-    QTest::newRow("refresh 1e3") << u"refresh"_s << u"1e3"_s << 11 << -175;
-    QTest::newRow("backlight &HFFFFFFFFF overflows")
-        << u"backlight"_s << u"&HFFFFFFFFF"_s << 12 << -176;
-    QTest::newRow("block 64 has no key box") << u"block"_s << u"64"_s << 10 << -177;
-}
-
-void TestOperations::configFieldReadings()
-{
-    QFETCH(QString, field);
-    QFETCH(QString, text);
-    QFETCH(int, recordOffset);
-    QFETCH(int, expected);
-
-    ReaderBench bench;
-    ConfigFieldTexts fields = bench.config;
-    QString *target = field == u"uart0" ? &fields.uart0
-        : field == u"uart1"             ? &fields.uart1
-        : field == u"start"             ? &fields.startPosition
-        : field == u"end"               ? &fields.endPosition
-        : field == u"block"             ? &fields.blockNumber
-        : field == u"refresh"           ? &fields.refreshTime
-                                        : &fields.backlightTime;
-    *target = text;
-    const CardRecordOrError built = configCardRecord(fields, bench);
-    if (expected < 0) {
-        QCOMPARE(built.errorMessage, -expected);
-        QVERIFY(built.record.isEmpty());
-        QVERIFY(!bench.GetMis(-expected).isEmpty());
-    } else {
-        QCOMPARE(built.errorMessage, 0);
-        QCOMPARE(built.record.size(), 48);
-        QCOMPARE(quint8(built.record[recordOffset]), quint8(expected));
+        QTest::newRow("master card, key with markers")
+            << u"master"_s << u"020380a1b2c3"_s << QString()
+            << hex("6900000203 0000 020380A1B2C3 00 02 9D");
+        QTest::newRow("message 8, empty")
+            << u"messages"_s << QString() << u"8"_s
+            << hex("530000002008FFFFFFFFFFFFFFFFFFFF") + QByteArray(31, ' ') + hex("E0");
+        QTest::newRow("40 characters cut to 31") << u"messages"_s << QString(40, u'x') << u"2"_s
+                                                 << hex("530000002002FFFFFFFFFFFFFFFFFFF9")
+                + QByteArray(31, 'x') + char((31 * 'x') & 0xFF);
+        QTest::newRow("Windows-1252, ? for the rest")
+            << u"messages"_s << u"\u00f1\u20ac\u4e2d"_s << u"4"_s
+            << hex("530000002004FFFFFFFFFFFFFFFFFFFB F1803F") + QByteArray(28, ' ')
+                + char((0xF1 + 0x80 + 0x3F + 28 * 0x20) & 0xFF);
+        // The key of the data block's sector follows in blocks 1 and 2.
+        const QByteArray keyBlocks = hex("0F A1B2C3D4E5F6") + QByteArray(24, '\0') + hex("D4");
+        QTest::newRow("configuration, opening texts")
+            << u"config"_s << u"0- UID de tarjeta"_s << u"&H09"_s
+            << hex("54000002090091010F04092040FF010E") + keyBlocks;
+        QTest::newRow("configuration, data block 63 of sector 15")
+            << u"config"_s << u"2- Bloque de datos"_s << u"63"_s
+            << hex("54000002090091210F043F2040FF0164") + keyBlocks;
+        QTest::newRow("configuration, mode without a digit")
+            << u"config"_s << u"UID"_s << u"0"_s
+            << hex("54000002090091010F04002040FF0105") + keyBlocks;
     }
-}
 
-void TestOperations::configFieldErrorSendsNoBlock()
-{
-    ReaderBench bench;
-    bench.config.blockNumber = u"&H40"_s;
-    cmdCfgConfig(bench, 0);
-    QCOMPARE(commandCodes(bench.terminal()), (QList<int> { Cmd::DownloadKeys, Cmd::InitCfgCard }));
-    QCOMPARE(bench.statusLines.last(), u"SetCfgConfig: "_s + bench.GetMis(kBlockWithoutKeyMessage));
-    QCOMPARE(bench.statusLines.at(bench.statusLines.size() - 2),
-             u"SetCfgConfig: "_s + bench.text(30));
-    QCOMPARE(bench.enableCalls.last(), true);
-}
+    void cardRecords()
+    {
+        QFETCH(QString, card);
+        QFETCH(QString, text);
+        QFETCH(QString, number);
+        QFETCH(QByteArray, record);
 
-void TestOperations::dataLengthsMatchTheCommandTable()
-{
-    ReaderBench bench;
-    cmdGetInfoKeyCard(bench);
-    cmdCfgMaster(bench, 0);
-    GetFWVersion(bench);
-    BeepSound(bench);
-    QTRY_VERIFY(bench.terminal().receivedFrames().size() == 16 + 3 + 2);
-    for (const ReceivedFrame &frame : bench.terminal().receivedFrames()) {
-        const TerminalCommand *command = findCommand(frame.code);
-        QVERIFY(command);
-        QCOMPARE(frame.data.size(), command->dataLength);
+        QByteArray built;
+        if (card == u"master") {
+            built = masterCardRecord(text);
+        } else if (card == u"messages") {
+            built = messagesCardRecord(number.toInt(), text);
+        } else {
+            ReaderBench bench;
+            bench.config.mode = text;
+            bench.config.blockNumber = number;
+            bench.keys[int(readNumber(number).value_or(0)) / 4] = u"a1b2c3d4e5f6"_s;
+            built = configCardRecord(bench.config, bench).record;
+        }
+        QCOMPARE(built.left(record.size()).toHex(' '), record.toHex(' '));
+        QCOMPARE(built.size(), card == u"master" ? 49 : 48);
     }
-}
+
+    void cardWrites_data()
+    {
+        QTest::addColumn<CardOperation>("operation");
+        QTest::addColumn<QString>("card"); // as the status lines name it
+        QTest::addColumn<int>("index"); // 0 Init + Set Card, 1 Set Card
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("blockNumber");
+        QTest::addColumn<QList<int>>("codes"); // the commands the terminal receives
+        QTest::addColumn<int>("download"); // the key download's result
+        QTest::addColumn<int>("set"); // the set step's result, or minus the message that stops it
+
+        const int keys = Cmd::DownloadKeys, init = Cmd::InitCfgCard, set = Cmd::SetCfgCard;
+        const CardOperation master = cmdCfgMaster, messages = cmdCfgMis, config = cmdCfgConfig;
+        const QString block = u"&H09"_s, card = u"Card"_s, mis = u"Mis"_s;
+        using L = QList<int>;
+        QTest::newRow("master card")
+            << master << card << 0 << QString() << block << L { keys, init, set } << 0 << 0;
+        QTest::newRow("messages card, Set Card")
+            << messages << mis << 1 << QString() << block << L { keys, set, set, set } << 0 << 0;
+        QTest::newRow("configuration card") << config << u"Config"_s << 0 << QString() << block
+                                            << L { keys, init, set, set, set } << 0 << 0;
+        QTest::newRow("failing key download ends it")
+            << messages << mis << 0 << u"0x73 code=K"_s << block << L { keys } << int('K') << 0;
+        QTest::newRow("init answered with an error, still set")
+            << messages << mis << 0 << u"0x75 code=E"_s << block << L { keys, init, set, set, set }
+            << 0 << 0;
+        QTest::newRow("init not answered, still set")
+            << master << card << 0 << u"0x75 silent"_s << block << L { keys, init, set } << 0 << 0;
+        QTest::newRow("failing block 1 stops block 2")
+            << messages << mis << 0 << u"0x81:1 code=B"_s << block << L { keys, init, set, set }
+            << 0 << int('B');
+        QTest::newRow("block without a key box writes no block")
+            << config << u"Config"_s << 0 << QString() << u"64"_s << L { keys, init } << 0 << -177;
+    }
+
+    void cardWrites()
+    {
+        QFETCH(CardOperation, operation);
+        QFETCH(QString, card);
+        QFETCH(int, index);
+        QFETCH(QString, rule);
+        QFETCH(QString, blockNumber);
+        QFETCH(QList<int>, codes);
+        QFETCH(int, download);
+        QFETCH(int, set);
+
+        ReaderBench bench;
+        for (int i = 0; i < 16; ++i)
+            bench.keys[i] = bench.terminal().keys()[i];
+        bench.config.blockNumber = blockNumber;
+        if (!rule.isEmpty())
+            QVERIFY(bench.terminal().addRule(rule));
+        operation(bench, index);
+
+        QCOMPARE(bench.codesReceived(), codes);
+        QStringList expected { u"DownloadKeys: "_s + bench.GetMisResp(30),
+                               u"DownloadKeys: "_s + bench.GetMisResp(quint8(download)) };
+        if (download == 0 && index == 0) // the init step always reports success
+            expected << u"InitCfg%1: "_s.arg(card) + bench.GetMisResp(30)
+                     << u"InitCfg%1: "_s.arg(card) + bench.GetMisResp(0);
+        if (download == 0) {
+            expected << u"SetCfg%1: "_s.arg(card) + bench.GetMisResp(30)
+                     << u"SetCfg%1: "_s.arg(card)
+                    + (set < 0 ? bench.GetMis(-set) : bench.GetMisResp(quint8(set)));
+        }
+        QCOMPARE(bench.statusLines, expected);
+        QCOMPARE(bench.enableCalls.count(true), 1);
+        QCOMPARE(bench.enableCalls.last(), true);
+
+        QCOMPARE(bench.dataReceived(0), ::keyList(bench, card == u"Card" ? 1 : 2));
+        if (index == 0 && download == 0)
+            QCOMPARE(bench.dataReceived(1), QByteArray("0100000000001001") + QByteArray(69, '\0'));
+        // Block k of the record in the k-th set command, as the terminal keeps it.
+        const QMap<int, QByteArray> written = bench.terminal().writtenBlocks();
+        QCOMPARE(written.size(), codes.count(Cmd::SetCfgCard));
+        for (int k = 0; k < written.size(); ++k) {
+            const QByteArray data = bench.dataReceived(codes.indexOf(Cmd::SetCfgCard) + k);
+            QCOMPARE(data, QByteArray("\x02") + char(k) + written.value(k));
+        }
+    }
+
+    // The configuration fields as typed: UART0, UART1, start, end, block, refresh, backlight.
+    void configFields_data()
+    {
+        QTest::addColumn<QString>("typed"); // the seven fields, | between them
+        QTest::addColumn<QByteArray>("result"); // their record bytes, or the message naming one
+        QTest::newRow("readings") << u"3.5|145|&H12|20|9| &H20|abc"_s << "04 91 24 09 20 00"_ba;
+        QTest::newRow("&H100") << u"&H100|0|0|0|0|0|0"_s << "message 170"_ba;
+        QTest::newRow("&HFFFF is -1") << u"0|&HFFFF|0|0|0|0|0"_s << "message 171"_ba;
+        QTest::newRow("255.5 rounds to 256") << u"0|0|255.5|0|0|0|0"_s << "message 172"_ba;
+        QTest::newRow("negative") << u"0|0|0|-1|0|0|0"_s << "message 173"_ba;
+        QTest::newRow("256") << u"0|0|0|0|256|0|0"_s << "message 174"_ba;
+        QTest::newRow("1e3") << u"0|0|0|0|0|1e3|0"_s << "message 175"_ba;
+        QTest::newRow("beyond 32 bits") << u"0|0|0|0|0|0|&HFFFFFFFFF"_s << "message 176"_ba;
+        QTest::newRow("block 64 has no key box") << u"0|0|0|0|64|0|0"_s << "message 177"_ba;
+    }
+
+    void configFields()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, result);
+        const QStringList t = typed.split(u'|');
+        const ConfigFieldTexts fields { t[0], t[1], u"0"_s, t[2], t[3], t[4], t[5], t[6] };
+        ReaderBench bench;
+        const CardRecordOrError built = configCardRecord(fields, bench);
+        if (built.errorMessage != 0)
+            QCOMPARE("message " + QByteArray::number(built.errorMessage), result);
+        else
+            QCOMPARE((built.record.mid(5, 2) + built.record.mid(9, 4)).toHex(' '), result);
+    }
+
+    void answers_data()
+    {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QList<int>>("shown"); // intermediate codes put on the status line
+
+        using L = QList<int>;
+        QTest::newRow("plain answer") << u"0x72 answer"_s << 0 << L {};
+        QTest::newRow("intermediate codes 1 to 29, then the answer")
+            << u"0x72 inter=1,6,29 then answer"_s << 0 << L { 1, 6, 29 };
+        QTest::newRow("code 30 changes nothing") << u"0x72 wait then answer"_s << 0 << L {};
+        QTest::newRow("code 30 alone times out") << u"0x72 wait"_s << 31 << L {};
+        QTest::newRow("final error") << u"0x72 code=K"_s << int('K') << L {};
+        QTest::newRow("bad check field dropped") << u"0x72 badcrc"_s << 31 << L {};
+        QTest::newRow("second byte not 1B dropped") << u"0x72 badheader"_s << 31 << L {};
+        QTest::newRow("length one too large dropped") << u"0x72 longlen"_s << 31 << L {};
+        QTest::newRow("bad frame, then a good one") << u"0x72 badcrc then answer"_s << 0 << L {};
+        QTest::newRow("unescaped 03 inside") << u"0x72 raw03"_s << 0 << L {};
+        QTest::newRow("unescaped code 3 is an intermediate code")
+            << u"0x72 code=3 rawcode then answer"_s << 0 << L { 3 };
+        QTest::newRow("unescaped code 2 is lost") << u"0x72 code=2 rawcode"_s << 31 << L {};
+        QTest::newRow("split frame") << u"0x72 split=4 chunkgap=3"_s << 0 << L {};
+    }
+
+    void answers()
+    {
+        QFETCH(QString, rule);
+        QFETCH(int, result);
+        QFETCH(QList<int>, shown);
+
+        ReaderBench bench;
+        QVERIFY(bench.terminal().addRule(rule));
+        QByteArray answer;
+        QCOMPARE(int(queryKey(bench, answer)), result);
+        QStringList lines;
+        for (int code : shown)
+            lines << bench.GetMisResp(quint8(code));
+        QCOMPARE(bench.statusLines, lines);
+        QCOMPARE(answer, result == 0 ? QByteArray("A0A1A2A3A4A4") : QByteArray("untouched"));
+    }
+
+    // 20 ticks for the first answer, 150 after each intermediate code, and no processor time spent
+    // waiting. Ticks may come late on a busy machine, never early: only the lower bounds are tight.
+    void waitBudgets()
+    {
+        ReaderBench bench(5ms);
+        QVERIFY(bench.terminal().addRule(u"0x72#1 silent"_s));
+        QVERIFY(bench.terminal().addRule(u"0x72#2 inter=4"_s));
+        QElapsedTimer clock;
+        QByteArray answer;
+        const std::clock_t cpuBefore = std::clock();
+        clock.start();
+        QCOMPARE(int(queryKey(bench, answer)), 31);
+        QVERIFY2(clock.elapsed() >= 90, qPrintable(QString::number(clock.elapsed())));
+        clock.restart();
+        QCOMPARE(int(queryKey(bench, answer)), 31);
+        QVERIFY2(clock.elapsed() >= 700, qPrintable(QString::number(clock.elapsed())));
+        const double cpuSeconds = double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+        QVERIFY2(cpuSeconds < 0.3, qPrintable(QString::number(cpuSeconds)));
+        QCOMPARE(bench.statusLines, QStringList { bench.GetMisResp(4) });
+    }
+
+    // SendCommand hands back the identifier as bytes and the data escaped, port open or not; with
+    // the port closed nothing is written and nothing awaited.
+    void portNotOpenAndArguments()
+    {
+        ReaderBench bench;
+        for (bool open : { true, false }) {
+            bench.portOpen = open;
+            QString termId = GetTermID();
+            QByteArray data = hex("02038041");
+            QCOMPARE(int(bench.SendCommand(Cmd::DownloadKeys, termId, data)), open ? 0 : 255);
+            QCOMPARE(termId, u"\u0099\u0099\u0099"_s);
+            QCOMPARE(data, hex("808280838080 41"));
+        }
+        QByteArray answer;
+        QCOMPARE(int(queryKey(bench, answer)), 255);
+        QCOMPARE(answer, QByteArray("untouched"));
+        QCOMPARE(bench.codesReceived(), QList<int> { Cmd::DownloadKeys });
+        QCOMPARE(bench.dataReceived(0), hex("02038041"));
+    }
+
+    // The budget is tested before an intermediate code is shown: when the last tick and the code
+    // arrive in the same pass, the code is returned unshown.
+    void lastTickAndIntermediateCodeInOnePass()
+    {
+        ReaderBench bench(1h); // no tick of its own
+        QVERIFY(bench.terminal().addRule(u"0x72 silent"_s));
+        QTimer::singleShot(0, &bench.device, [&bench] {
+            bench.link.iTimeOut = 1;
+            for (char b : framed(hex("1B0008000000 00 05")))
+                bench.link.receiveByte(b);
+            bench.link.Timer1_Timer();
+        });
+        QByteArray answer;
+        QCOMPARE(int(queryKey(bench, answer)), 5);
+        QVERIFY(bench.statusLines.isEmpty());
+        QCOMPARE(answer, QByteArray("untouched"));
+    }
+
+    void frameTrace_data()
+    {
+        QTest::addColumn<bool>("showKeys"); // PORTEVAL_TRACE_KEYS=1
+        QTest::newRow("keys masked") << false;
+        QTest::newRow("keys shown") << true;
+    }
+
+    void frameTrace()
+    {
+        QFETCH(bool, showKeys);
+        if (showKeys)
+            qputenv("PORTEVAL_TRACE_KEYS", "1");
+        ReaderBench bench;
+        qunsetenv("PORTEVAL_TRACE_KEYS");
+        traced.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(traceOnly);
+        GetFWVersion(bench);
+        QVERIFY(traced.isEmpty()); // off unless asked for
+
+        QLoggingCategory::setFilterRules(u"porteval.link.debug=true"_s);
+        QVERIFY(bench.terminal().addRule(u"0x72:0 badcrc then answer"_s));
+        QVERIFY(bench.terminal().addRule(u"0x72:1 longlen"_s));
+        cmdGetInfoKeyCard(bench);
+        bench.keys[1] = u"02B2C3D4E5F6"_s;
+        cmdCfgMaster(bench, 1);
+        QLoggingCategory::setFilterRules(QString());
+        qInstallMessageHandler(previous);
+
+        const QStringList sent = traced.filter(u"-> GetInfoKeyCard"_s);
+        QCOMPARE(sent.size(), 2);
+        QVERIFY(QTime::fromString(sent[0].left(12), u"HH:mm:ss.zzz"_s).isValid());
+        QCOMPARE(sent[0].mid(12), u" -> GetInfoKeyCard 02 72 81 08 00 99 99 99 00 50 43 03"_s);
+        QCOMPARE(traced.filter(u"<- dropped (check field) GetInfoKeyCard"_s).size(), 1);
+        QCOMPARE(traced.filter(u"<- dropped (length)"_s).size(), 1);
+        QCOMPARE(traced.filter(u"-- no answer in time to GetInfoKeyCard"_s).size(), 1);
+        // The key query's answer is the key itself; the key download is nothing but keys; a master
+        // card's block 0 carries sector 1's key (02 00 69 00 00 02 03 00 00 key 00 02 sum, escaped:
+        // an escape pair is one byte, masked as a whole).
+        const QStringList key = traced.filter(u"<- GetInfoKeyCard code 0"_s);
+        QCOMPARE(key.size(), 1);
+        const QString keyBytes = showKeys ? u"41 30 41 31 41 32 41 33 41 34 41 30"_s
+                                          : QStringList(12, u"**"_s).join(u' ');
+        QVERIFY2(key[0].contains(u"code 0 02 1B 00 14 00 00 00 00 00 "_s + keyBytes + u' '),
+                 qPrintable(key[0]));
+        QCOMPARE(traced.filter(u"-> DownloadKeys"_s).value(0).count(u"**"_s), showKeys ? 0 : 96);
+        const QString block = traced.filter(u"-> SetCfgCard"_s).value(0);
+        QVERIFY2(block.contains(u"80 82 00 69 00 00 80 82 80 83 00 00 "_s
+                                + (showKeys ? u"80 82 B2 C3 D4 E5 F6"_s : u"** ** ** ** ** ** **"_s)
+                                + u" 00 80 82"_s),
+                 qPrintable(block));
+    }
+
+    // Each row is read whole, byte by byte and two bytes at a time.
+    void reading_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("frames"); // the frames read: describe(), or the fault
+        QTest::addColumn<QByteArray>("answers");
+
+        const QByteArray good = keyQuery(1);
+        QByteArray badCheck = good;
+        badCheck[badCheck.size() - 2] = char(badCheck[badCheck.size() - 2] ^ 0x10);
+        QByteArray badSecond = good;
+        badSecond[2] = char(0x82);
+        const QByteArray dd(0x102 - 7, 'd');
+        const QByteArray key1 = "00 A0A1A2A3A4A1";
+
+        QTest::newRow("key of sector 2")
+            << keyQuery(2) << "72 %02"_ba << QByteArray("00 020380A1B2C3");
+        QTest::newRow("raw 02 in the length") << command(0x99, dd) << "99 " + dd << "E"_ba;
+        QTest::newRow("bad check field") << badCheck + good << "check field, 72 %01"_ba << key1;
+        QTest::newRow("bad second header byte") << badSecond + good << "header, 72 %01"_ba << key1;
+        QTest::newRow("wrong length")
+            << command(Cmd::GetInfoKeyCard, {}) << "72"_ba << QByteArray("L");
+    }
+
+    void reading()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, frames);
+        QFETCH(QByteArray, answers);
+
+        for (qsizetype step : { bytes.size(), qsizetype(1), qsizetype(2) }) {
+            TerminalSimulator terminal;
+            Program program(terminal);
+            for (qsizetype i = 0; i < bytes.size(); i += step)
+                terminal.receive(bytes.mid(i, step));
+            QVERIFY2(program.received.isEmpty(), "answered from within receive()");
+            QByteArrayList read;
+            for (const ReceivedFrame &f : terminal.receivedFrames())
+                read.append(f.good() ? describe(f.code, f.data)
+                                     : QByteArray(commandFaultName(f.fault)));
+            QCOMPARE(read.join(", "), frames);
+            QTRY_VERIFY(!terminal.isSending());
+            QCOMPARE(program.answers.join(", "), answers);
+            QCOMPARE(program.drops, 0);
+        }
+    }
+
+    void rules_data()
+    {
+        QTest::addColumn<QString>("rules"); // | between them
+        QTest::addColumn<QByteArray>("frames");
+        QTest::addColumn<QByteArray>("answers");
+        QTest::addColumn<QList<int>>("atMs"); // earliest arrival of each answer; empty: not timed
+
+        const QByteArray k4 = keyQuery(4);
+        const QByteArray k5 = keyQuery(5);
+        const QList<int> any;
+
+        QTest::newRow("other command, other sector")
+            << u"0x73 silent|0x72:5 code=E"_s << k4 + k5 << "00 A0A1A2A3A4A4, E"_ba << any;
+        QTest::newRow("given data") << u"0xF3 data=02038041"_s << command(Cmd::GetFWVersion, "0"_ba)
+                                    << "00 %02%03%80A"_ba << any;
+        QTest::newRow("#2 counts matching sectors only")
+            << u"0x72:5#2 code=E"_s << k5 + k4 + k5 + k5
+            << "00 A0A1A2A3A4A5, 00 A0A1A2A3A4A4, E, 00 A0A1A2A3A4A5"_ba << any;
+        QTest::newRow("#2-3") << u"0x72:4#2-3 code=K"_s << k4 + k4 + k4 + k4
+                              << "00 A0A1A2A3A4A4, K, K, 00 A0A1A2A3A4A4"_ba << any;
+        QTest::newRow("block index selects 0x81")
+            << u"0x81:1 code=B"_s
+            << command(Cmd::SetCfgCard, hex("0200") + QByteArray(16, 'b'))
+                + command(Cmd::SetCfgCard, hex("0201") + QByteArray(16, 'b'))
+            << "00, B"_ba << any;
+        QTest::newRow("first rule wins, then the next")
+            << u"0x72#1 code=E|0x72 code=K"_s << k5 + k5 << "E, K"_ba << any;
+        QTest::newRow("steps 20 ms apart") << u"0x72 inter=5 then wait then answer"_s << k5
+                                           << "05, 1E, 00 A0A1A2A3A4A5"_ba << QList { 0, 20, 40 };
+        QTest::newRow("own gaps, silent step holds back")
+            << u"0x72 silent gap=60 then inter=6 gap=60 then answer gap=0"_s << k5
+            << "06, 00 A0A1A2A3A4A5"_ba << QList { 120, 120 };
+    }
+
+    void rules()
+    {
+        QFETCH(QString, rules);
+        QFETCH(QByteArray, frames);
+        QFETCH(QByteArray, answers);
+        QFETCH(QList<int>, atMs);
+
+        TerminalSimulator terminal;
+        for (const QString &rule : rules.split(u'|'))
+            QVERIFY(terminal.addRule(rule));
+        Program program(terminal);
+        terminal.receive(frames);
+        QTRY_VERIFY_WITH_TIMEOUT(!terminal.isSending(), 5000);
+        QCOMPARE(program.answers.join(", "), answers);
+        for (qsizetype i = 0; i < atMs.size(); ++i) // a busy machine only makes them later
+            QVERIFY2(program.atMs[i] >= atMs[i],
+                     qPrintable(u"answer %1 after %2 ms"_s.arg(i).arg(program.atMs[i])));
+    }
+
+    void pacing()
+    {
+        TerminalSimulator terminal;
+        terminal.setBaudRate(38400);
+        Program program(terminal);
+        const QByteArray payload = QByteArray("0123456789\x02\x03\x80").repeated(77).left(1000);
+        terminal.sendRaw(payload);
+        QTRY_COMPARE_WITH_TIMEOUT(program.received.size(), payload.size(), 5000);
+        // 260 ms on an idle machine; the upper bound leaves room for a loaded one.
+        const qint64 elapsed = program.clock.elapsed();
+        QVERIFY2(elapsed >= 200 && elapsed <= 2000, qPrintable(u"%1 ms"_s.arg(elapsed)));
+        QCOMPARE(program.received, payload);
+        QVERIFY2(program.chunks >= 20, "sent in a few bursts rather than spread over the time");
+    }
+
+    // Random trouble, the same for the same seed; with no probabilities, plain answers.
+    void chaos()
+    {
+        const auto run = [](const SimChaos &chaos) {
+            TerminalSimulator terminal;
+            terminal.setChaos(chaos);
+            auto program = std::make_unique<Program>(terminal);
+            for (int i = 0; i < 30; ++i)
+                terminal.receive(keyQuery(i % kSimSectors));
+            if (!QTest::qWaitFor([&] { return !terminal.isSending(); }, 10000))
+                program->drops = -1; // never finished
+            return program;
+        };
+        SimChaos stormy { true, 7, 0.1, 0.1, 0.3, 0.3 };
+        const auto first = run(stormy);
+        QVERIFY(first->drops > 0 && first->chunks > first->answers.size());
+        QCOMPARE(run(stormy)->received, first->received);
+        stormy.seed = 8;
+        QVERIFY(run(stormy)->received != first->received);
+        const auto calm = run({ true, 7, 0, 0, 0, 0 });
+        QCOMPARE(calm->answers.size(), 30);
+        QCOMPARE(calm->chunks, 30); // none split
+    }
+
+    // The standalone terminal's command line: every option it takes, and what it says about
+    // mistakes.
+    void commandLine_data()
+    {
+        QTest::addColumn<QString>("arguments"); // | between them
+        QTest::addColumn<QString>("outcome"); // the options read, or part of the complaint
+        QTest::newRow("every option")
+            << u"--on|0x72:5#2-4|code=E|--baud|38400|--delay|15|--key|3=0102030405ab|--firmware|"
+               "X 2|--chaos|seed=7,silent=0.02,inter=0.25|--log|f.json"_s
+            << u"38400 15 0102030405AB X 2 7 0.02 0.25 f.json"_s;
+        QTest::newRow("unknown option") << u"--loud"_s << u"unknown option"_s;
+        QTest::newRow("range backwards") << u"--on|0x72#3-2 answer"_s << u"#3-2"_s;
+        QTest::newRow("over 1 in all") << u"--chaos|silent=0.6,corrupt=0.6"_s << u"exceed 1"_s;
+    }
+
+    void commandLine()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, outcome);
+        QString error;
+        const auto parsed = parseSimArguments(arguments.split(u'|'), &error);
+        if (!parsed) {
+            QVERIFY2(error.contains(outcome), qPrintable(error));
+            return;
+        }
+        const SimOptions &o = parsed->options;
+        const QStringList read { QString::number(o.baudRate),
+                                 QString::number(o.answerDelayMs),
+                                 o.keys[3],
+                                 o.firmwareVersion,
+                                 QString::number(o.chaos.seed),
+                                 QString::number(o.chaos.silent),
+                                 QString::number(o.chaos.inter),
+                                 parsed->logFile };
+        QCOMPARE(read.join(u' '), outcome);
+        SimRule rule { 0x72, 5, 2, 4, { SimStep() } };
+        rule.steps[0].code = 'E';
+        QVERIFY(o.rules == QList<SimRule> { rule });
+    }
+};
 
 QTEST_GUILESS_MAIN(TestOperations)
 #include "tst_operations.moc"

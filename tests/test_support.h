@@ -1,11 +1,12 @@
-// A window without widgets for the reader operations: the real exchange against the in-process
-// simulated terminal, the real language texts, and a record of every status line and every
-// change of the control state.
+// What several test programs share: bytes written as hex, frames around a hand-made region, and
+// a window without widgets for the reader operations.
 #pragma once
 
 #include "commands/key_card_query.h"
 #include "commands/reader_window.h"
+#include "link/calc_crc16.h"
 #include "link/exchange.h"
+#include "link/frame.h"
 #include "link/response_text.h"
 #include "sim/simulated_device.h"
 #include "window/language_table.h"
@@ -15,10 +16,25 @@
 
 #include <array>
 
+// Hex digits, blanks allowed between pairs: hex("02 72 81").
+inline QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(QByteArray(text));
+}
+
+// Start marker, `region` as it is, its check field, end marker.
+inline QByteArray framed(const QByteArray &region)
+{
+    return Frame::kStart + region + GetCRC16(region) + Frame::kEnd;
+}
+
+// The real exchange against the in-process simulated terminal and the real (English) texts,
+// recording every status line and every change of the control state. `tick` stands in for the
+// window's 100 ms tick, so that a time-out costs 20 ticks of it.
 class ReaderBench : public ReaderWindow, public LinkHost
 {
 public:
-    explicit ReaderBench(std::chrono::milliseconds tick = std::chrono::milliseconds(100),
+    explicit ReaderBench(std::chrono::milliseconds tick = std::chrono::milliseconds(10),
                          const SimOptions &options = SimOptions())
         : device(options)
         , link(*this)
@@ -31,12 +47,20 @@ public:
                 link.receiveByte(b);
         });
         ticker.setTimerType(Qt::PreciseTimer);
-        ticker.setInterval(tick);
-        QObject::connect(&ticker, &QTimer::timeout, &device, [this] { link.Timer1_Timer(); });
-        ticker.start();
+        ticker.callOnTimeout(&device, [this] { link.Timer1_Timer(); });
+        ticker.start(tick);
     }
 
     TerminalSimulator &terminal() { return device.terminal(); }
+    // The codes of the commands the terminal received, in order, and the data of one of them.
+    QList<int> codesReceived()
+    {
+        QList<int> codes;
+        for (const ReceivedFrame &frame : terminal().receivedFrames())
+            codes << frame.code;
+        return codes;
+    }
+    QByteArray dataReceived(int index) { return terminal().receivedFrames().value(index).data; }
 
     // ReaderWindow
     quint8 SendCom_RebAns(quint8 code, QString &termId, QByteArray &data,
@@ -56,17 +80,14 @@ public:
     QString keyText(int sector) const override { return keys[sector]; }
     void setKeyText(int sector, const QString &text) override { keys[sector] = text; }
     QString oldKeyText() const override { return oldKey; }
-    int selectedMessage() const override { return message; }
-    QString messageText(int index) const override { return messages[index]; }
+    int selectedMessage() const override { return 0; }
+    QString messageText(int) const override { return {}; }
     ConfigFieldTexts configFieldTexts() const override { return config; }
 
     // LinkHost
     bool linkPortOpen() const override { return portOpen; }
     void linkOutput(const QByteArray &frame) override { device.write(frame); }
     void ShowMisResp(quint8 code) override { statusLines << GetMisResp(code); }
-
-    // The texts a status line is made of, in the bench's language.
-    QString text(quint8 code) const { return GetMisResp(code); }
 
     SimulatedTerminalDevice device;
     ReaderLink link;
@@ -79,8 +100,7 @@ public:
     bool keyCardRead = false;
     std::array<QString, kSectors> keys {};
     QString oldKey = QStringLiteral("5A17C3E09B42");
-    int message = 0;
-    std::array<QString, 8> messages {};
+    // The window's opening texts.
     ConfigFieldTexts config {
         QStringLiteral("&H00"), QStringLiteral("&H91"), QStringLiteral("0- UID de tarjeta"),
         QStringLiteral("&H00"), QStringLiteral("&H04"), QStringLiteral("&H09"),
