@@ -92,6 +92,18 @@ int exitCodeOf(const PortOutcome &outcome)
     return outcome.result == 0 ? kExitOk : kExitTerminal;
 }
 
+// A usage error, said on stderr; with --json also as an object, so that a script reading only
+// stdout learns why nothing ran.
+int usageError(const QString &text, bool json)
+{
+    std::fprintf(stderr, "porteval-cli: %s\n", qPrintable(text));
+    if (json) {
+        const QJsonObject object { { u"exit"_s, kExitUsage }, { u"text"_s, text } };
+        printLine(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+    }
+    return kExitUsage;
+}
+
 std::unique_ptr<PortProvider> newProvider(bool demo)
 {
     if (demo)
@@ -148,10 +160,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(u"command"_s, u"What to do; see Commands below."_s);
     addCliOptions(parser);
-    if (!parser.parse(app.arguments())) {
-        std::fprintf(stderr, "porteval-cli: %s\n", qPrintable(parser.errorText()));
-        return kExitUsage;
-    }
+    const bool json = app.arguments().contains(u"--json"_s);
+    if (!parser.parse(app.arguments()))
+        return usageError(parser.errorText(), json);
     if (parser.isSet(help)) {
         // The usage line names the program as the user calls it, not the installed binary.
         QString text = parser.helpText();
@@ -166,10 +177,8 @@ int main(int argc, char *argv[])
     }
     QString error;
     const std::optional<CliRequest> request = readCliRequest(parser, &error);
-    if (!request) {
-        std::fprintf(stderr, "porteval-cli: %s (see --help)\n", qPrintable(error));
-        return kExitUsage;
-    }
+    if (!request)
+        return usageError(error + u" (see --help)"_s, json);
 
     // The language files are found as the window finds them: beside the program.
     LanguageTable languages;
@@ -177,9 +186,9 @@ int main(int argc, char *argv[])
     if (request->languageFile != 0) {
         const int slot = languages.slotOfFile(request->languageFile);
         if (slot == 0) {
-            std::fprintf(stderr, "porteval-cli: no language file %s beside the program\n",
-                         qPrintable(LanguageTable::fileName(request->languageFile)));
-            return kExitUsage;
+            return usageError(u"no language file %1 beside the program"_s.arg(
+                                  LanguageTable::fileName(request->languageFile)),
+                              json);
         }
         languages.iIdioma = qint16(slot);
     }
