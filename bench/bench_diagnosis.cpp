@@ -2,6 +2,7 @@
 // pouring junk, with the frame monitor closed and open; and the time from a device going away
 // in the middle of a wait to the status line that says so.
 #include "platform/system_ports.h"
+#include "resident_memory.h"
 #include "simulator_process.h"
 #include "window/frame_monitor.h"
 #include "window/frame_monitor_model.h"
@@ -17,26 +18,10 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <fstream>
-#include <string>
 
 namespace {
 
 constexpr int kSeconds = 3;
-
-long residentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    while (status >> word) {
-        if (word == "VmRSS:") {
-            long kib = 0;
-            status >> kib;
-            return kib;
-        }
-    }
-    return 0;
-}
 
 // Bytes received in kSeconds, the program at rest in its event loop meanwhile.
 double junkRate(frmConfigPorteval &window)
@@ -70,14 +55,16 @@ int main(int argc, char *argv[])
     window.cmdOpenCOM->click();
     std::printf("junk pouring into the port, %d s each:\n", kSeconds);
     const double closed = junkRate(window);
-    std::printf("  monitor closed  %6.2f MB/s  (RSS %ld KiB)\n", closed / 1e6, residentKiB());
+    std::printf("  monitor closed  %6.2f MB/s  (RSS %lld KiB)\n", closed / 1e6,
+                static_cast<long long>(residentKiB()));
     window.openFrameMonitor();
     for (int round = 1; round <= 2; ++round) {
         const double open = junkRate(window);
         window.frameMonitor()->model().flush();
-        std::printf("  monitor open    %6.2f MB/s  (%.0f%% of closed; %d rows kept; RSS %ld KiB)\n",
-                    open / 1e6, 100.0 * open / closed, window.frameMonitor()->model().rowCount(),
-                    residentKiB());
+        std::printf(
+            "  monitor open    %6.2f MB/s  (%.0f%% of closed; %d rows kept; RSS %lld KiB)\n",
+            open / 1e6, 100.0 * open / closed, window.frameMonitor()->model().rowCount(),
+            static_cast<long long>(residentKiB()));
     }
     window.frameMonitor()->close();
     window.cmdCloseCOM->click();

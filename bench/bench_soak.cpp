@@ -1,6 +1,7 @@
 // Many key card queries through the window, in demo mode, against a simulated terminal that
 // randomly sends intermediate codes, stays silent, damages and splits its answers: how many
 // complete, how long they take, and whether memory stays flat.
+#include "resident_memory.h"
 #include "sim/demo_ports.h"
 #include "window/frm_config_porteval.h"
 #include "window/resources/resources.h"
@@ -16,15 +17,6 @@
 namespace {
 
 constexpr int kQueries = 2000;
-
-qint64 residentKiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLongLong() * 4 : 0;
-}
 
 } // namespace
 
