@@ -3,7 +3,6 @@
 #include "commands/cards.h"
 #include "commands/key_card_query.h"
 #include "link/response_text.h"
-#include "platform/number_text.h"
 #include "platform/shell.h"
 #include "window/clickable_label.h"
 #include "window/control_state.h"
