@@ -4,6 +4,7 @@
 #include "link/command_set.h"
 #include "link/frame.h"
 #include "platform/system_ports.h"
+#include "round_trips.h"
 #include "sim/terminal_engine.h"
 #include "simulator_process.h"
 #include "window/frm_config_porteval.h"
@@ -30,41 +31,6 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-struct Summary
-{
-    double median;
-    double p99;
-    double mean;
-};
-
-Summary summarize(QList<double> micros)
-{
-    std::sort(micros.begin(), micros.end());
-    double sum = 0;
-    for (double m : micros)
-        sum += m;
-    return { micros[micros.size() / 2], micros[micros.size() * 99 / 100], sum / micros.size() };
-}
-
-QList<double> windowRoundTrips(frmConfigPorteval &window)
-{
-    QList<double> micros;
-    QElapsedTimer clock;
-    for (int i = 0; i < kRounds + 20; ++i) {
-        QString termId = GetTermID();
-        QByteArray data(1, '\x00');
-        QByteArray answer;
-        clock.start();
-        const quint8 r = window.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
-        const double us = double(clock.nsecsElapsed()) / 1000.0;
-        if (r != 0)
-            std::printf("unexpected result %d\n", r);
-        if (i >= 20)
-            micros << us;
-    }
-    return micros;
 }
 
 QList<double> bareRoundTrips(const QString &device)
@@ -104,12 +70,12 @@ int main(int argc, char *argv[])
         std::printf("porteval-terminal-sim did not start\n");
         return 1;
     }
-    const Summary bare = summarize(bareRoundTrips(sim.device));
+    const RoundTripSummary bare = summarize(bareRoundTrips(sim.device));
 
     frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR));
     window.cEditCfg1->setText(sim.device);
     window.cmdOpenCOM->click();
-    const Summary full = summarize(windowRoundTrips(window));
+    const RoundTripSummary full = summarize(windowRoundTrips(window, kRounds));
 
     std::printf("round trip of one GetInfoKeyCard on an unpaced pty, %d rounds (microseconds)\n",
                 kRounds);

@@ -7,6 +7,7 @@
 #include "link/frame.h"
 #include "network_bridge.h"
 #include "platform/system_ports.h"
+#include "round_trips.h"
 #include "simulator_process.h"
 #include "window/frm_config_porteval.h"
 #include "window/resources/resources.h"
@@ -25,18 +26,6 @@ namespace {
 constexpr int kRounds = 500;
 constexpr int kQueries = 20;
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double p99(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() * 99 / 100];
-}
-
 void measure(const char *name, const QString &port)
 {
     SystemPorts ports;
@@ -50,18 +39,7 @@ void measure(const char *name, const QString &port)
         std::printf("%-26s did not open: %s\n", name, qPrintable(window.txtStatus->text()));
         return;
     }
-    QList<double> roundTrips;
-    for (int i = 0; i < kRounds + 20; ++i) {
-        QString termId = GetTermID();
-        QByteArray data(1, '\x00');
-        QByteArray answer;
-        clock.start();
-        const quint8 r = window.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
-        if (r != 0)
-            std::printf("unexpected result %d\n", r);
-        if (i >= 20)
-            roundTrips << double(clock.nsecsElapsed()) / 1000.0;
-    }
+    const RoundTripSummary roundTrips = summarize(windowRoundTrips(window, kRounds));
     QList<double> queries;
     for (int i = 0; i < kQueries; ++i) {
         clock.start();
@@ -70,7 +48,7 @@ void measure(const char *name, const QString &port)
     }
     std::printf("%-26s open %7.1f ms | round trip median %7.1f us, p99 %7.1f us | key card "
                 "query median %6.2f ms | %s\n",
-                name, openMs, median(roundTrips), p99(roundTrips), median(queries),
+                name, openMs, roundTrips.median, roundTrips.p99, summarize(queries).median,
                 qPrintable(window.txtStatus->text()));
     window.cmdCloseCOM->click();
 }
