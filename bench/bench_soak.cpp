@@ -41,7 +41,6 @@ int main(int argc, char *argv[])
     const QString done = QStringLiteral("GetInfoKeyCard[16]: ") + window.GetMisResp(0);
     for (int q = 0; q < kQueries; ++q) {
         window.cmdGetInfoKeyCard_Click();
-        ports.lastDevice()->terminal().clearReceivedFrames(); // the simulator's record, not ours
         complete += window.txtStatus->text() == done ? 1 : 0;
         if (q == kQueries / 10)
             rssAfterWarmUp = residentKiB();

@@ -294,6 +294,8 @@ void TerminalSimulator::finishFrame(CommandFault fault, bool checkOk)
     frame.msSinceStart = m_clock.elapsed();
     resetReceiver();
 
+    if (m_frames.size() == kKeptFrames)
+        m_frames.removeFirst();
     m_frames.append(frame);
     emit frameReceived(frame);
     if (!frame.good() || m_gone)

@@ -78,7 +78,9 @@ public:
     void setChaos(const SimChaos &chaos);
     void setFirmwareVersion(const QString &version);
 
-    // What the terminal has been told so far.
+    // What the terminal has been told lately: the newest kKeptFrames frames, so that a demo
+    // left running for days does not grow without bound.
+    static constexpr qsizetype kKeptFrames = 4096;
     const QList<ReceivedFrame> &receivedFrames() const { return m_frames; }
     void clearReceivedFrames() { m_frames.clear(); }
     QByteArray downloadedKeys() const { return m_downloadedKeys; } // 96 bytes, empty before
