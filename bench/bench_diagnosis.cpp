@@ -7,7 +7,7 @@
 #include "window/frame_monitor.h"
 #include "window/frame_monitor_model.h"
 #include "window/frm_config_porteval.h"
-#include "window/message_numbers.h"
+#include "texts/message_numbers.h"
 #include "window/resources/resources.h"
 
 #include <QApplication>

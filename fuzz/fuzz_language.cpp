@@ -1,6 +1,6 @@
 // Arbitrary bytes as a language file: loading must end, keep every message within its limit
 // and never touch memory it does not own.
-#include "window/language_table.h"
+#include "texts/language_table.h"
 
 #include <QBuffer>
 

@@ -7,9 +7,9 @@
 #include "link/calc_crc16.h"
 #include "link/exchange.h"
 #include "link/frame.h"
-#include "link/response_text.h"
+#include "texts/response_text.h"
 #include "sim/simulated_device.h"
-#include "window/language_table.h"
+#include "texts/language_table.h"
 
 #include <QStringList>
 #include <QTimer>

@@ -8,7 +8,7 @@
 #include "sim/terminal_engine.h"
 #include "test_support.h"
 #include "window/control_state.h"
-#include "window/message_numbers.h"
+#include "texts/message_numbers.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -5,7 +5,7 @@
 #include "platform/system_ports.h"
 #include "pty_simulator.h"
 #include "window/frm_config_porteval.h"
-#include "window/message_numbers.h"
+#include "texts/message_numbers.h"
 #include "window/resources/resources.h"
 
 #include <QElapsedTimer>

@@ -8,7 +8,7 @@
 #include "network_bridge.h"
 #include "platform/system_ports.h"
 #include "sim/sim_rules.h"
-#include "window/language_table.h"
+#include "texts/language_table.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -3,7 +3,7 @@
 #include "sim/demo_ports.h"
 #include "window/clickable_label.h"
 #include "window/frm_config_porteval.h"
-#include "window/message_numbers.h"
+#include "texts/message_numbers.h"
 #include "window/resources/resources.h"
 #include "window/tip_balloon.h"
 #include "window/tooltip.h"

@@ -7,7 +7,7 @@
 #include "commands/reader_session.h"
 #include "platform/system_ports.h"
 #include "sim/demo_ports.h"
-#include "window/language_table.h"
+#include "texts/language_table.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "frame_monitor.h"
 
 #include "window/frame_monitor_model.h"
-#include "window/language_table.h"
-#include "window/message_numbers.h"
+#include "texts/language_table.h"
+#include "texts/message_numbers.h"
 
 #include <QApplication>
 #include <QCheckBox>

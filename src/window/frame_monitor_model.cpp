@@ -1,8 +1,8 @@
 #include "frame_monitor_model.h"
 
-#include "link/response_text.h"
-#include "window/language_table.h"
-#include "window/message_numbers.h"
+#include "texts/response_text.h"
+#include "texts/language_table.h"
+#include "texts/message_numbers.h"
 
 using namespace Qt::StringLiterals;
 

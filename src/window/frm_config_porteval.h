@@ -4,7 +4,7 @@
 #include "commands/reader_window.h"
 #include "link/exchange.h"
 #include "platform/comm_control.h"
-#include "window/language_table.h"
+#include "texts/language_table.h"
 
 #include <QTimer>
 #include <QWidget>

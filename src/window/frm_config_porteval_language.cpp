@@ -3,7 +3,7 @@
 #include "window/frame_monitor.h"
 #include "window/frm_config_porteval.h"
 #include "window/length_limit_validator.h"
-#include "window/message_numbers.h"
+#include "texts/message_numbers.h"
 #include "window/tool_actions.h"
 #include "window/tooltip.h"
 

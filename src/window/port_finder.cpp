@@ -2,8 +2,8 @@
 
 #include "commands/key_card_query.h"
 #include "commands/reader_session.h"
-#include "window/language_table.h"
-#include "window/message_numbers.h"
+#include "texts/language_table.h"
+#include "texts/message_numbers.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

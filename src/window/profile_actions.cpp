@@ -2,7 +2,7 @@
 
 #include "window/frm_config_porteval.h"
 #include "window/length_limit_validator.h"
-#include "window/message_numbers.h"
+#include "texts/message_numbers.h"
 
 #include <QComboBox>
 #include <QDir>

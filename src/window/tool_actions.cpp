@@ -1,7 +1,7 @@
 #include "tool_actions.h"
 
-#include "window/language_table.h"
-#include "window/message_numbers.h"
+#include "texts/language_table.h"
+#include "texts/message_numbers.h"
 
 #include <QAction>
 #include <QHBoxLayout>

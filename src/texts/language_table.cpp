@@ -1,4 +1,4 @@
-#include "language_table.h"
+#include "texts/language_table.h"
 
 #include "platform/ansi_text.h"
 

@@ -1,6 +1,6 @@
-#include "response_text.h"
+#include "texts/response_text.h"
 
-#include "window/language_table.h"
+#include "texts/language_table.h"
 
 using namespace Qt::StringLiterals;
 
