@@ -5,12 +5,14 @@
 #include "platform/ansi_text.h"
 #include "platform/number_text.h"
 #include "platform/port_numbering.h"
+#include "platform/port_provider.h"
 #include "sim/terminal_engine.h"
 #include "test_support.h"
 #include "texts/message_numbers.h"
 #include "window/control_state.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -256,6 +258,32 @@ private slots:
         QFETCH(QStringList, names);
         QFETCH(QStringList, numbered);
         QCOMPARE(numberedPortNames(names), numbered);
+    }
+
+    // What a port box or --port text opens, as it would be typed again; "-" for nothing.
+    void portTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("request");
+        QTest::newRow("number rule") << u" 2.5 "_s << u"2"_s;
+        QTest::newRow("Windows name") << u"COM3"_s << u"3"_s;
+        QTest::newRow("Windows name, any case") << u" com12"_s << u"12"_s;
+        QTest::newRow("COM0") << u"COM0"_s << u"-"_s;
+        QTest::newRow("COM and no number") << u"COMx"_s << u"-"_s;
+        QTest::newRow("COM beyond 16 bits") << u"COM40000"_s << u"-"_s;
+        QTest::newRow("raw TCP") << u"TCP://10.0.0.7:4001"_s << u"tcp://10.0.0.7:4001"_s;
+        QTest::newRow("IPv6 in brackets") << u"rfc2217://[::1]:2217"_s << u"rfc2217://[::1]:2217"_s;
+        QTest::newRow("no TCP port") << u"tcp://host"_s << u"-"_s;
+        QTest::newRow("TCP port 0") << u"tcp://host:0"_s << u"-"_s;
+        QTest::newRow("nothing after the bracket") << u"tcp://[::1]4001"_s << u"-"_s;
+    }
+
+    void portTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, request);
+        const std::optional<PortRequest> parsed = parsePortText(text);
+        QCOMPARE(parsed ? parsed->text() : u"-"_s, request);
     }
 
     void responseTexts_data()

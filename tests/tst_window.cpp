@@ -233,6 +233,7 @@ private slots:
         QTest::addColumn<QString>("request"); // what the ports were asked for; empty: nothing
         QTest::addColumn<bool>("opens");
         QTest::newRow("3") << u"3"_s << u"3"_s << true;
+        QTest::newRow("Windows name") << u"com3"_s << u"3"_s << true;
         QTest::newRow("device path") << u" /dev/ttyUSB7"_s << u"/dev/ttyUSB7"_s << true;
         QTest::newRow("empty box") << QString() << u"0"_s << false;
         QTest::newRow("beyond 16 bits") << u"40000"_s << QString() << false;

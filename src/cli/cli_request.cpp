@@ -48,8 +48,8 @@ void addCliOptions(QCommandLineParser &parser)
 {
     parser.addOptions({
         { u"port"_s,
-          u"Port number, device path (/dev/...), tcp://HOST:PORT or rfc2217://HOST:PORT; several "
-          "separated by commas. Default 1."_s,
+          u"Port number or COMn, device path (/dev/...), tcp://HOST:PORT or rfc2217://HOST:PORT; "
+          "several separated by commas. Default 1."_s,
           u"P"_s },
         { u"demo"_s, u"The built-in simulated terminal behind every port."_s },
         { u"json"_s, u"One JSON object per line on stdout."_s },

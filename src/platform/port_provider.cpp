@@ -60,6 +60,16 @@ std::optional<PortRequest> parsePortText(const QString &text)
         if (trimmed.startsWith(prefix, Qt::CaseInsensitive))
             return parseNetworkPort(scheme, QStringView(trimmed).mid(prefix.size()));
     }
+    // "COM3", as Windows names its ports and as technicians copy them from the Device Manager.
+    if (trimmed.startsWith(u"COM"_s, Qt::CaseInsensitive) && trimmed.size() > 3) {
+        bool ok = false;
+        const int number = QStringView(trimmed).mid(3).toInt(&ok);
+        if (!ok || number <= 0 || number > 32767 || !trimmed.at(3).isDigit())
+            return std::nullopt;
+        PortRequest request;
+        request.number = qint16(number);
+        return request;
+    }
     const std::optional<qint16> number = roundToInt16(readNumber(text));
     if (!number)
         return std::nullopt;

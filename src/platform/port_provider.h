@@ -27,8 +27,9 @@ struct PortRequest
 
 // What a text typed in the port box (or given to --port) names. A text beginning with "/" is a
 // device path; "tcp://HOST:PORT" or "rfc2217://HOST:PORT" (IPv6 hosts in brackets) a network
-// port; anything else the port number at its start, read by the number rule and rounded to a
-// 16-bit integer. Nothing when that number does not fit or the address is malformed.
+// port; "COMn" in any case port number n; anything else the port number at its start, read by
+// the number rule and rounded to a 16-bit integer. Nothing when that number does not fit or the
+// address is malformed.
 std::optional<PortRequest> parsePortText(const QString &text);
 
 // One port of the numbering: what the port box's tooltip lists and "find the terminal" probes.

@@ -164,8 +164,8 @@ void frmConfigPorteval::cmdOpenCOM_Click()
         EnableControls(true);
         SetStatus(u"OpenPortCOM:"_s, kPortFailed);
     };
-    // A text beginning with "/" is a device path, "tcp://" or "rfc2217://" a serial device
-    // server; anything else a port number.
+    // A port number or "COMn", a device path beginning with "/", or a serial device server's
+    // "tcp://" or "rfc2217://" address.
     const std::optional<PortRequest> request = parsePortText(cEditCfg1->text());
     if (!request || !openForTerminal(ctlMSComm1, *request))
         return fail();
