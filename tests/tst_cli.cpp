@@ -3,6 +3,7 @@
 #include "commands/cards.h"
 #include "link/command_set.h"
 #include "link/frame.h"
+#include "platform/owner_only_file.h"
 #include "pty_simulator.h"
 #include "sim/demo_ports.h"
 #include "window/frm_config_porteval.h"
@@ -73,9 +74,7 @@ void TestCli::keysToAFileAndBackIntoACard()
     const QString keyFile = m_dir.filePath(u"keys.txt"_s);
     QCOMPARE(runCli({ u"read-keys"_s, u"--port"_s, sim.device, u"-o"_s, keyFile }).exitCode, 0);
     // Keys are secrets: the file is its owner's alone.
-    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
-        | QFileDevice::ReadOther | QFileDevice::WriteOther;
-    QCOMPARE(QFile(keyFile).permissions() & others, QFileDevice::Permissions());
+    QVERIFY(!othersMayAccess(keyFile));
 
     const QString text = u"Saldo: 5 \u20ac"_s;
     const CliRun write = runCli({ u"write-messages"_s, u"--port"_s, sim.device, u"--keys"_s,

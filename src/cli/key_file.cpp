@@ -1,5 +1,7 @@
 #include "key_file.h"
 
+#include "platform/owner_only_file.h"
+
 #include <QFile>
 
 using namespace Qt::StringLiterals;
@@ -23,11 +25,12 @@ bool writeKeyFile(const QString &path, const KeyList &keys, QString *error)
 {
     QFile file(path);
     // Created readable by the owner only; an older file is narrowed before anything is written.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerOnly)
-        || !file.setPermissions(kOwnerOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerOnly)) {
         *error = file.errorString();
         return false;
     }
+    if (!restrictToOwner(path, error))
+        return false;
     for (const QString &key : keys)
         file.write(key.toLatin1() + '\n');
     if (!file.flush()) {
