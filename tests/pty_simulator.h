@@ -1,4 +1,5 @@
-// porteval-terminal-sim on its own pseudo-terminal, logging every frame it receives.
+// porteval-terminal-sim on its own pseudo-terminal, logging every frame it receives; where the
+// system has no pseudo-terminals (Windows), on a free TCP port of this machine instead.
 #pragma once
 
 #include <QFile>
@@ -14,6 +15,9 @@ public:
     explicit PtySimulator(QStringList arguments = {})
     {
         arguments << QStringLiteral("--log") << logPath();
+#ifndef PORTEVAL_HAVE_PTY
+        arguments << QStringLiteral("--listen") << QStringLiteral("tcp://127.0.0.1:0");
+#endif
         m_process.start(QStringLiteral(PORTEVAL_TERMINAL_SIM), arguments);
         if (m_process.waitForStarted(5000)
             && QTest::qWaitFor([this] { return m_process.canReadLine(); }, 5000)) {
@@ -29,7 +33,10 @@ public:
         }
     }
 
-    QString logPath() const { return m_dir.filePath(QStringLiteral("frames.jsonl")); }
+    QString logPath() const
+    {
+        return m_dir.filePath(QStringLiteral("frames.jsonl"));
+    }
     QList<QJsonObject> loggedFrames() const
     {
         QFile file(logPath());
@@ -50,9 +57,12 @@ public:
             hex << frame.value(QStringLiteral("hex")).toString();
         return hex;
     }
-    bool finished() const { return m_process.state() == QProcess::NotRunning; }
+    bool finished() const
+    {
+        return m_process.state() == QProcess::NotRunning;
+    }
 
-    QString device;
+    QString device; // what to open: /dev/pts/N, or tcp://127.0.0.1:PORT
 
 private:
     QTemporaryDir m_dir;

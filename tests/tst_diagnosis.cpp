@@ -1,6 +1,6 @@
 // What the window offers a technician in front of a silent terminal, and for a site: the frame
 // monitor, ending a long wait, finding the terminal among the ports, profiles.
-#include "platform/qt_serial_device.h"
+#include "platform/system_ports.h"
 #include "pty_simulator.h"
 #include "sim/demo_ports.h"
 #include "texts/message_numbers.h"
@@ -36,7 +36,7 @@ SimOptions withRule(const QString &rule)
     return options;
 }
 
-// Two real ports, numbered 1 and 2: the pseudo-terminals of two standalone simulators.
+// Two real ports, numbered 1 and 2: two standalone simulators, each on its pseudo-terminal.
 class TwoPtys : public PortProvider
 {
 public:
@@ -49,7 +49,7 @@ public:
             *whyNot = u"no such port"_s;
             return nullptr;
         }
-        return std::make_unique<QtSerialDevice>(m_devices[request.number - 1]);
+        return SystemPorts().device(*parsePortText(m_devices[request.number - 1]), whyNot);
     }
     QList<NumberedPort> numberedPorts() const override
     {

@@ -449,11 +449,15 @@ std::optional<SimCommandLine> parseSimArguments(const QStringList &arguments, QS
         } else if (option == u"--port"_s) {
             result.serialPort = value;
         } else if (option == u"--listen"_s) {
-            const std::optional<PortRequest> address = parsePortText(value);
+            // Port 0 is any free port, as for a test that must not collide with another: the
+            // first line on stdout tells which. A client can never open port 0 itself.
+            const bool anyPort = value.endsWith(u":0"_s);
+            const std::optional<PortRequest> address
+                = parsePortText(anyPort ? value.chopped(1) + u'1' : value);
             if (!address || address->scheme != u"tcp"_s)
                 return fail(u"--listen \"%1\": tcp://HOST:PORT expected"_s.arg(value));
             result.listenHost = address->host;
-            result.listenPort = address->tcpPort;
+            result.listenPort = anyPort ? 0 : address->tcpPort;
         } else {
             result.logFile = value;
         }
@@ -479,7 +483,8 @@ Options:
                      other end of a null-modem cable or a virtual port pair)
   --listen tcp://HOST:PORT
                      answer over TCP as a serial device server in raw mode does, one
-                     connection at a time: a new one takes over (e.g. tcp://127.0.0.1:4001)
+                     connection at a time: a new one takes over (e.g. tcp://127.0.0.1:4001;
+                     port 0: any free port, the first line says which)
   --on RULE          how to answer some commands; repeatable, the first rule that applies
                      wins (see below)
   --baud N           send at most N/10 bytes a second (e.g. 38400); 0 = at once (default)
