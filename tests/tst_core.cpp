@@ -5,6 +5,7 @@
 #include "platform/ansi_text.h"
 #include "platform/number_text.h"
 #include "platform/port_numbering.h"
+#include "platform/port_provider.h"
 #include "sim/terminal_engine.h"
 #include "test_support.h"
 #include "texts/message_numbers.h"
@@ -256,6 +257,31 @@ private slots:
         QFETCH(QStringList, names);
         QFETCH(QStringList, numbered);
         QCOMPARE(numberedPortNames(names), numbered);
+    }
+
+    // What a port text names, said again as the window and the command line say it; "-" for
+    // nothing.
+    void portTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("number") << u" &H10 "_s << u"16"_s;
+        QTest::newRow("device path") << u" /dev/ttyUSB0 "_s << u"/dev/ttyUSB0"_s;
+        QTest::newRow("scheme in capitals") << u"TCP://10.0.0.7:4001"_s << u"tcp://10.0.0.7:4001"_s;
+        QTest::newRow("IPv6 host without brackets")
+            << u"rfc2217://fe80::1:2217"_s << u"rfc2217://[fe80::1]:2217"_s;
+        QTest::newRow("port 0") << u"tcp://host:0"_s << u"-"_s;
+        QTest::newRow("port beyond 16 bits") << u"tcp://host:65536"_s << u"-"_s;
+        QTest::newRow("no host") << u"tcp://[]:4001"_s << u"-"_s;
+        QTest::newRow("bracket inside a host") << u"tcp://a]:b:5"_s << u"-"_s;
+    }
+
+    void portTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, named);
+        const std::optional<PortRequest> request = parsePortText(text);
+        QCOMPARE(request ? request->text() : u"-"_s, named);
     }
 
     void responseTexts_data()
