@@ -45,14 +45,16 @@ class TestCore : public QObject
     Q_OBJECT
 
 private slots:
-    // Texts that become bytes: hex text read pair by pair, the check digit of a card record, and
-    // text in the terminal's character set (read back the same when every character has its byte).
+    // Texts that become bytes: hex text read pair by pair, the check digit and the checksum of a
+    // card record, and text in the terminal's character set (read back the same when every
+    // character has its byte).
     void textToBytes_data()
     {
         QTest::addColumn<QString>("routine");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");
-        const QString bin = u"HexToBin"_s, check = u"CalcCheckDigit"_s, ansi = u"toAnsi"_s;
+        const QString bin = u"HexToBin"_s, check = u"CalcCheckDigit"_s, ansi = u"toAnsi"_s,
+                      sum = u"CalcHexChecksum"_s;
         QTest::newRow("every kind of byte") << bin << u"00017F8081FEff"_s << hex("00017F8081FEFF");
         QTest::newRow("odd length ends with its last digit") << bin << u"ABC"_s << hex("AB0C");
         QTest::newRow("pair without a digit reads 0") << bin << u"G1"_s << hex("00");
@@ -62,6 +64,8 @@ private slots:
         QTest::newRow("other characters count 0") << check << u"1a2 -3"_s << QByteArray("4");
         QTest::newRow("long text does not overflow")
             << check << QString(3641, u'7') << QByteArray("3");
+        QTest::newRow("checksum below 16: two capital digits") << sum << u"0A05"_s << "0F"_ba;
+        QTest::newRow("checksum of the pairs HexToBin reads") << sum << u"ABC"_s << "B7"_ba;
         QTest::newRow("Spanish") << ansi << u"\u00bfNi\u00f1o?"_s << QByteArray("\xBFNi\xF1o?");
         QTest::newRow("euro and quotes")
             << ansi << u"\u20ac\u201c\u201d"_s << QByteArray("\x80\x93\x94");
@@ -78,6 +82,8 @@ private slots:
             QCOMPARE(HexToBin(text).toHex(' '), bytes.toHex(' '));
         else if (routine == u"CalcCheckDigit")
             QCOMPARE(CalcCheckDigit(text).toLatin1(), bytes);
+        else if (routine == u"CalcHexChecksum")
+            QCOMPARE(CalcHexChecksum(text).toLatin1(), bytes);
         else
             QCOMPARE(toAnsi(text), bytes);
         if (routine == u"toAnsi" && !bytes.contains('?'))
