@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <list>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -57,6 +59,8 @@ private slots:
     void refusedFieldSendsNothing_data();
     void refusedFieldSendsNothing();
     void profileFromTheWindow();
+    void exitStatus_data();
+    void exitStatus();
 
 private:
     QTemporaryDir m_dir;
@@ -169,6 +173,38 @@ void TestCli::profileFromTheWindow()
              0);
     QCOMPARE(windowFrames.size(), 5);
     QCOMPARE(sim.loggedHex().mid(16), windowFrames);
+}
+
+void TestCli::exitStatus_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("ports"); // "answers", "silent" (a simulator each), "missing"
+    QTest::addColumn<int>("exitCode");
+    const QString answers = u"answers"_s, silent = u"silent"_s, missing = u"missing"_s;
+    QTest::newRow("the port cannot be opened") << u"version"_s << QStringList { missing } << 3;
+    QTest::newRow("one answers, one cannot be opened")
+        << u"version"_s << QStringList { answers, missing } << 3;
+    QTest::newRow("find: no port opens") << u"find"_s << QStringList { missing } << 1;
+    QTest::newRow("find: the terminal is silent") << u"find"_s << QStringList { silent } << 1;
+    QTest::newRow("find: one of two answers") << u"find"_s << QStringList { silent, answers } << 0;
+}
+
+void TestCli::exitStatus()
+{
+    QFETCH(QString, command);
+    QFETCH(QStringList, ports);
+    QFETCH(int, exitCode);
+    std::list<PtySimulator> simulators;
+    QStringList devices;
+    for (const QString &port : ports) {
+        if (port == u"missing"_s) {
+            devices << m_dir.filePath(u"no-such-port"_s);
+            continue;
+        }
+        const QStringList silent { u"--on"_s, u"0xF3"_s, u"silent"_s };
+        devices << simulators.emplace_back(port == u"silent"_s ? silent : QStringList()).device;
+    }
+    QCOMPARE(runCli({ command, u"--port"_s, devices.join(u',') }).exitCode, exitCode);
 }
 
 QTEST_MAIN(TestCli)

@@ -46,14 +46,16 @@ class TestCore : public QObject
     Q_OBJECT
 
 private slots:
-    // Texts that become bytes: hex text read pair by pair, the check digit of a card record, and
-    // text in the terminal's character set (read back the same when every character has its byte).
+    // Texts that become bytes: hex text read pair by pair, the check digit and the checksum of a
+    // card record, and text in the terminal's character set (read back the same when every
+    // character has its byte).
     void textToBytes_data()
     {
         QTest::addColumn<QString>("routine");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");
-        const QString bin = u"HexToBin"_s, check = u"CalcCheckDigit"_s, ansi = u"toAnsi"_s;
+        const QString bin = u"HexToBin"_s, check = u"CalcCheckDigit"_s, ansi = u"toAnsi"_s,
+                      sum = u"CalcHexChecksum"_s;
         QTest::newRow("every kind of byte") << bin << u"00017F8081FEff"_s << hex("00017F8081FEFF");
         QTest::newRow("odd length ends with its last digit") << bin << u"ABC"_s << hex("AB0C");
         QTest::newRow("pair without a digit reads 0") << bin << u"G1"_s << hex("00");
@@ -63,6 +65,8 @@ private slots:
         QTest::newRow("other characters count 0") << check << u"1a2 -3"_s << QByteArray("4");
         QTest::newRow("long text does not overflow")
             << check << QString(3641, u'7') << QByteArray("3");
+        QTest::newRow("checksum below 16: two capital digits") << sum << u"0A05"_s << "0F"_ba;
+        QTest::newRow("checksum of the pairs HexToBin reads") << sum << u"ABC"_s << "B7"_ba;
         QTest::newRow("Spanish") << ansi << u"\u00bfNi\u00f1o?"_s << QByteArray("\xBFNi\xF1o?");
         QTest::newRow("euro and quotes")
             << ansi << u"\u20ac\u201c\u201d"_s << QByteArray("\x80\x93\x94");
@@ -79,6 +83,8 @@ private slots:
             QCOMPARE(HexToBin(text).toHex(' '), bytes.toHex(' '));
         else if (routine == u"CalcCheckDigit")
             QCOMPARE(CalcCheckDigit(text).toLatin1(), bytes);
+        else if (routine == u"CalcHexChecksum")
+            QCOMPARE(CalcHexChecksum(text).toLatin1(), bytes);
         else
             QCOMPARE(toAnsi(text), bytes);
         if (routine == u"toAnsi")
@@ -278,30 +284,35 @@ private slots:
         QCOMPARE(numberedPortNames(names), numbered);
     }
 
-    // What a port box or --port text opens, as it would be typed again; "-" for nothing.
+    // What a port text names, said again as the window and the command line say it; "-" for
+    // nothing.
     void portTexts_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("request");
-        QTest::newRow("number rule") << u" 2.5 "_s << u"2"_s;
+        QTest::addColumn<QString>("named");
+        QTest::newRow("number") << u" &H10 "_s << u"16"_s;
+        QTest::newRow("device path") << u" /dev/ttyUSB0 "_s << u"/dev/ttyUSB0"_s;
+        QTest::newRow("scheme in capitals") << u"TCP://10.0.0.7:4001"_s << u"tcp://10.0.0.7:4001"_s;
+        QTest::newRow("IPv6 host without brackets")
+            << u"rfc2217://fe80::1:2217"_s << u"rfc2217://[fe80::1]:2217"_s;
+        QTest::newRow("port 0") << u"tcp://host:0"_s << u"-"_s;
+        QTest::newRow("port beyond 16 bits") << u"tcp://host:65536"_s << u"-"_s;
+        QTest::newRow("no host") << u"tcp://[]:4001"_s << u"-"_s;
+        QTest::newRow("bracket inside a host") << u"tcp://a]:b:5"_s << u"-"_s;
+        QTest::newRow("nothing after the bracket") << u"tcp://[::1]4001"_s << u"-"_s;
         QTest::newRow("Windows name") << u"COM3"_s << u"3"_s;
         QTest::newRow("Windows name, any case") << u" com12"_s << u"12"_s;
         QTest::newRow("COM0") << u"COM0"_s << u"-"_s;
         QTest::newRow("COM and no number") << u"COMx"_s << u"-"_s;
         QTest::newRow("COM beyond 16 bits") << u"COM40000"_s << u"-"_s;
-        QTest::newRow("raw TCP") << u"TCP://10.0.0.7:4001"_s << u"tcp://10.0.0.7:4001"_s;
-        QTest::newRow("IPv6 in brackets") << u"rfc2217://[::1]:2217"_s << u"rfc2217://[::1]:2217"_s;
-        QTest::newRow("no TCP port") << u"tcp://host"_s << u"-"_s;
-        QTest::newRow("TCP port 0") << u"tcp://host:0"_s << u"-"_s;
-        QTest::newRow("nothing after the bracket") << u"tcp://[::1]4001"_s << u"-"_s;
     }
 
     void portTexts()
     {
         QFETCH(QString, text);
-        QFETCH(QString, request);
-        const std::optional<PortRequest> parsed = parsePortText(text);
-        QCOMPARE(parsed ? parsed->text() : u"-"_s, request);
+        QFETCH(QString, named);
+        const std::optional<PortRequest> request = parsePortText(text);
+        QCOMPARE(request ? request->text() : u"-"_s, named);
     }
 
     void responseTexts_data()

@@ -186,6 +186,8 @@ void TestDiagnosis::profileRejected_data()
     QTest::newRow("slot beyond 8") << QByteArray("[porteval]\nprofile=1\n[messages]\nslot=9\n");
     QTest::newRow("message longer than its box")
         << QByteArray("[porteval]\nprofile=1\n[messages]\ntext1=") + QByteArray(21, 'x') + "\n";
+    QTest::newRow("section without its ]")
+        << QByteArray("[porteval]\nprofile=1\n[configuration\nuart0=&H01\n");
 }
 
 void TestDiagnosis::profileRejected()
@@ -200,11 +202,14 @@ void TestDiagnosis::profileRejected()
     frmConfigPorteval window(ports, languageDir());
     const QString uart0 = window.txtCfgUART0->text();
     const QString message = window.messageText(0);
-    QVERIFY(!window.profiles->loadFrom(file.fileName()));
-    QVERIFY(window.txtStatus->text().startsWith(
-        window.GetMis(Mis::ProfileRejected).section(u'%', 0, 0)));
-    QCOMPARE(window.txtCfgUART0->text(), uart0);
-    QCOMPARE(window.messageText(0), message);
+    // Refused again when tried again, unchanged.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QVERIFY(!window.profiles->loadFrom(file.fileName()));
+        QVERIFY(window.txtStatus->text().startsWith(
+            window.GetMis(Mis::ProfileRejected).section(u'%', 0, 0)));
+        QCOMPARE(window.txtCfgUART0->text(), uart0);
+        QCOMPARE(window.messageText(0), message);
+    }
 }
 
 QTEST_MAIN(TestDiagnosis)

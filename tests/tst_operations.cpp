@@ -651,6 +651,7 @@ private slots:
         QTest::newRow("unknown option") << u"--loud"_s << u"unknown option"_s;
         QTest::newRow("range backwards") << u"--on|0x72#3-2 answer"_s << u"#3-2"_s;
         QTest::newRow("over 1 in all") << u"--chaos|silent=0.6,corrupt=0.6"_s << u"exceed 1"_s;
+        QTest::newRow("not a number") << u"--chaos|split=nan"_s << u"not a probability"_s;
     }
 
     void commandLine()

@@ -117,7 +117,8 @@ private slots:
         QCOMPARE(int(window.languages.iIdioma), 1);
         QCOMPARE(window.windowTitle(), u"Porteval - Programa demo"_s);
         QCOMPARE(window.cCfgMode->currentText(), u"0- UID de tarjeta"_s);
-        window.txtCfgMis[1]->setText(u"typed by the user"_s);
+        window.txtCfgMis[1]->clear();
+        QTest::keyClicks(window.txtCfgMis[1], u"typed by the user"_s);
 
         QTest::mouseClick(window.cIdioma[1], Qt::LeftButton);
         QCOMPARE(int(window.languages.iIdioma), 2);
@@ -127,11 +128,43 @@ private slots:
         QCOMPARE(window.oTooltip->tipTextFor(window.cmdOpenCOM), window.GetMis(90));
         QCOMPARE(window.oTooltip->tipTextFor(window.txtKey[5]), window.GetMis(111));
         QCOMPARE(window.oTooltip->tipTextFor(window.opCfgMis[7]), window.GetMis(152));
-        // A language brings its own sample messages, from between the quotes of their tips.
-        QCOMPARE(window.txtCfgMis[1]->text(), u"Card accepted"_s);
+        // A language brings its own sample messages, from between the quotes of their tips, into
+        // every box, typed text included.
+        QStringList samples;
+        for (const QLineEdit *box : window.txtCfgMis)
+            samples << box->text();
+        QCOMPARE(samples,
+                 (QStringList { u"Present your card"_s, u"Card accepted"_s, u"Card rejected"_s,
+                                u"Welcome"_s, u"Insufficient balance"_s, u"Out of service"_s,
+                                u"Remove your card"_s, u"Thank you"_s }));
         // Every box is announced by its caption, without colon.
         QCOMPARE(window.txtKey[0]->accessibleName(), u"Sector 0"_s);
         QCOMPARE(window.cEditCfg1->accessibleName(), u"Port number"_s);
+    }
+
+    // The sample of message 1 in a language whose tip for it is `tip`.
+    void messageSamples_data()
+    {
+        QTest::addColumn<QByteArray>("tip");
+        QTest::addColumn<QString>("sample");
+        QTest::newRow("up to the quote that closes it")
+            << QByteArray("Message 1.~Sample: \"Hi\" (or \"Hello\")") << u"Hi"_s;
+        QTest::newRow("no closing quote, no sample")
+            << QByteArray("Message 1.~Sample: \"Hi") << QString();
+    }
+
+    void messageSamples()
+    {
+        QFETCH(QByteArray, tip);
+        QFETCH(QString, sample);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(LanguageTable::fileName(2)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("m\r\n").repeated(129) + tip + "\r\n");
+        file.close();
+        RecordingPorts ports;
+        frmConfigPorteval window(ports, dir.path());
+        QCOMPARE(window.txtCfgMis[0]->text(), sample);
     }
 
     // A hostile file 1 beside the English file 2: the window starts at once, keeps what it could
@@ -358,6 +391,9 @@ private slots:
         QVERIFY(tip->CreateTip(edit, u"new"_s));
         QVERIFY(restMouseOn(edit));
         QCOMPARE(tip->balloon()->lines(), QStringList { u"new"_s });
+        // A later slot without text takes the tip away; Qt's own tool tip does not show either.
+        QVERIFY(tip->CreateTip(edit, QString()));
+        QVERIFY(restMouseOn(edit) && !shownBalloon());
         delete edit;
         QVERIFY(!shownBalloon());
         auto *other = new QLineEdit(&window);

@@ -31,8 +31,7 @@ bool writeKeyFile(const QString &path, const KeyList &keys, QString *error)
     }
     if (!restrictToOwner(path, error))
         return false;
-    for (const QString &key : keys)
-        file.write(key.toLatin1() + '\n');
+    file.write(keyFileText(keys));
     if (!file.flush()) {
         *error = file.errorString();
         return false;
@@ -47,7 +46,19 @@ std::optional<KeyList> readKeyFile(const QString &path, QString *error)
         *error = file.errorString();
         return std::nullopt;
     }
-    const QByteArray bytes = file.read(kLongestFile + 1);
+    return parseKeyFile(file.read(kLongestFile + 1), error);
+}
+
+QByteArray keyFileText(const KeyList &keys)
+{
+    QByteArray text;
+    for (const QString &key : keys)
+        text += key.toLatin1() + '\n';
+    return text;
+}
+
+std::optional<KeyList> parseKeyFile(const QByteArray &bytes, QString *error)
+{
     if (bytes.size() > kLongestFile) {
         *error = u"too long for a key file"_s;
         return std::nullopt;

@@ -3,6 +3,7 @@
 // readable by its owner only.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <array>
@@ -16,3 +17,7 @@ bool writeKeyFile(const QString &path, const KeyList &keys, QString *error);
 // Nothing, with `error` set, when the file cannot be read or is not sixteen lines of
 // hexadecimal digits.
 std::optional<KeyList> readKeyFile(const QString &path, QString *error);
+
+// What the two above write and read, without the file.
+QByteArray keyFileText(const KeyList &keys);
+std::optional<KeyList> parseKeyFile(const QByteArray &bytes, QString *error);

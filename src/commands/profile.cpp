@@ -1,7 +1,9 @@
 #include "profile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
@@ -52,11 +54,16 @@ bool saveProfile(const QString &path, const Profile &profile, QString *error)
 
 std::optional<Profile> loadProfile(const QString &path, const Profile &base, QString *error)
 {
-    if (!QFileInfo(path).isReadable()) {
+    // QSettings keeps the files it has read and reads one again only when its size or time has
+    // changed, without saying again that it is malformed: a malformed profile would be refused
+    // the first time only. A copy of our own is read afresh every time.
+    const QTemporaryDir copyDir;
+    const QString copy = copyDir.filePath(u"profile.ini"_s);
+    if (!QFileInfo(path).isReadable() || !copyDir.isValid() || !QFile::copy(path, copy)) {
         *error = u"cannot be read"_s;
         return std::nullopt;
     }
-    const QSettings settings(path, QSettings::IniFormat);
+    const QSettings settings(copy, QSettings::IniFormat);
     if (settings.status() != QSettings::NoError) {
         *error = u"malformed"_s;
         return std::nullopt;

@@ -36,7 +36,10 @@ std::optional<PortRequest> parseNetworkPort(const QString &scheme, QStringView a
     }
     bool ok = false;
     const uint number = port.toUInt(&ok);
-    if (host.isEmpty() || host.contains(u'/') || !ok || number == 0 || number > 65535)
+    // A bracket belongs around an IPv6 host, never inside a host: "tcp://a]:b:5" would be
+    // said again as "tcp://[a]:b]:5", which names something else.
+    if (host.isEmpty() || host.contains(u'/') || host.contains(u'[') || host.contains(u']') || !ok
+        || number == 0 || number > 65535)
         return std::nullopt;
     PortRequest request;
     request.scheme = scheme;

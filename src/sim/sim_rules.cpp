@@ -370,7 +370,8 @@ std::optional<SimChaos> parseSimChaos(const QString &text, QString *error)
             return fail(u"unknown key \"%1\" (seed, silent, corrupt, split, inter)"_s.arg(key));
         bool ok = false;
         *probability = value.toDouble(&ok);
-        if (!ok || *probability < 0 || *probability > 1)
+        // Written so that "nan", which reads as a number, is refused too.
+        if (!ok || !(*probability >= 0 && *probability <= 1))
             return fail(u"%1 \"%2\" is not a probability from 0 to 1"_s.arg(key, value));
     }
     if (chaos.silent + chaos.corrupt > 1)

@@ -1,0 +1,54 @@
+// Arbitrary bytes as a key file given to porteval-cli --keys: reading must end, keep only what
+// the key download can carry, and give back exactly the keys a key file written by
+// read-keys -o holds.
+#include "cli/key_file.h"
+#include "commands/card_write.h"
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+// The line of a broken invariant goes with the finding (clang fills in the caller's line).
+void require(bool condition, int line = __builtin_LINE())
+{
+    if (condition)
+        return;
+    std::fprintf(stderr, "%s:%d: invariant broken\n", __FILE__, line);
+    std::abort();
+}
+
+bool isHexDigits(const QString &text)
+{
+    for (QChar c : text) {
+        if (c.unicode() > 127 || !std::isxdigit(c.unicode()))
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    QString error;
+    const std::optional<KeyList> keys = parseKeyFile(bytes, &error);
+    require(keys.has_value() == error.isEmpty());
+    if (!keys)
+        return 0;
+    require(bytes.size() <= 4096);
+    for (const QString &key : *keys) {
+        require(isHexDigits(key));
+        // Whatever its length, a key goes to the terminal as six bytes.
+        require(normalizedKey(key).size() == 6);
+    }
+    // Written again, the keys read back unchanged, and the text is what was read when that
+    // was already in the written form.
+    const QByteArray written = keyFileText(*keys);
+    QString again;
+    require(parseKeyFile(written, &again) == keys);
+    if (!bytes.contains('\r') && bytes.endsWith('\n'))
+        require(written == bytes);
+    return 0;
+}
