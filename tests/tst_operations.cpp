@@ -611,7 +611,9 @@ private slots:
         const qint64 elapsed = program.clock.elapsed();
         QVERIFY2(elapsed >= 200 && elapsed <= 2000, qPrintable(u"%1 ms"_s.arg(elapsed)));
         QCOMPARE(program.received, payload);
-        QVERIFY2(program.chunks >= 20, "sent in a few bursts rather than spread over the time");
+        // About 260 pieces on an idle machine; a loaded one wakes the sender less often, and
+        // each wake-up sends all that is due.
+        QVERIFY2(program.chunks >= 10, "sent in a few bursts rather than spread over the time");
     }
 
     // Random trouble, the same for the same seed; with no probabilities, plain answers.
