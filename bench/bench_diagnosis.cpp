@@ -4,10 +4,10 @@
 #include "platform/system_ports.h"
 #include "resident_memory.h"
 #include "simulator_process.h"
+#include "texts/message_numbers.h"
 #include "window/frame_monitor.h"
 #include "window/frame_monitor_model.h"
 #include "window/frm_config_porteval.h"
-#include "texts/message_numbers.h"
 #include "window/resources/resources.h"
 
 #include <QApplication>

@@ -7,9 +7,9 @@
 #include "link/calc_crc16.h"
 #include "link/exchange.h"
 #include "link/frame.h"
-#include "texts/response_text.h"
 #include "sim/simulated_device.h"
 #include "texts/language_table.h"
+#include "texts/response_text.h"
 
 #include <QStringList>
 #include <QTimer>

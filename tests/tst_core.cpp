@@ -7,8 +7,8 @@
 #include "platform/port_numbering.h"
 #include "sim/terminal_engine.h"
 #include "test_support.h"
-#include "window/control_state.h"
 #include "texts/message_numbers.h"
+#include "window/control_state.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -3,10 +3,10 @@
 #include "platform/qt_serial_device.h"
 #include "pty_simulator.h"
 #include "sim/demo_ports.h"
+#include "texts/message_numbers.h"
 #include "window/frame_monitor.h"
 #include "window/frame_monitor_model.h"
 #include "window/frm_config_porteval.h"
-#include "texts/message_numbers.h"
 #include "window/port_finder.h"
 #include "window/profile_actions.h"
 

@@ -4,8 +4,8 @@
 #include "link/frame.h"
 #include "platform/system_ports.h"
 #include "pty_simulator.h"
-#include "window/frm_config_porteval.h"
 #include "texts/message_numbers.h"
+#include "window/frm_config_porteval.h"
 #include "window/resources/resources.h"
 
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #include "frame_monitor.h"
 
-#include "window/frame_monitor_model.h"
 #include "texts/language_table.h"
 #include "texts/message_numbers.h"
+#include "window/frame_monitor_model.h"
 
 #include <QApplication>
 #include <QCheckBox>

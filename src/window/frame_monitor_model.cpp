@@ -1,8 +1,8 @@
 #include "frame_monitor_model.h"
 
-#include "texts/response_text.h"
 #include "texts/language_table.h"
 #include "texts/message_numbers.h"
+#include "texts/response_text.h"
 
 using namespace Qt::StringLiterals;
 

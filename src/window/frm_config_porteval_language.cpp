@@ -1,9 +1,9 @@
 // Applying a language: captions, list entries, tab titles, tooltips and the sample messages.
+#include "texts/message_numbers.h"
 #include "window/clickable_label.h"
 #include "window/frame_monitor.h"
 #include "window/frm_config_porteval.h"
 #include "window/length_limit_validator.h"
-#include "texts/message_numbers.h"
 #include "window/tool_actions.h"
 #include "window/tooltip.h"
 

@@ -1,8 +1,8 @@
 #include "profile_actions.h"
 
+#include "texts/message_numbers.h"
 #include "window/frm_config_porteval.h"
 #include "window/length_limit_validator.h"
-#include "texts/message_numbers.h"
 
 #include <QComboBox>
 #include <QDir>
