@@ -4,6 +4,7 @@
 #include "platform/system_ports.h"
 #include "resident_memory.h"
 #include "simulator_process.h"
+#include "temporary_history.h"
 #include "texts/message_numbers.h"
 #include "window/frame_monitor.h"
 #include "window/frame_monitor_model.h"

@@ -5,6 +5,7 @@
 #include "link/frame.h"
 #include "pty_simulator.h"
 #include "sim/demo_ports.h"
+#include "temporary_history.h"
 #include "window/frm_config_porteval.h"
 #include "window/profile_actions.h"
 

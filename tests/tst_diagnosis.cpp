@@ -3,6 +3,7 @@
 #include "platform/qt_serial_device.h"
 #include "pty_simulator.h"
 #include "sim/demo_ports.h"
+#include "temporary_history.h"
 #include "texts/message_numbers.h"
 #include "window/frame_monitor.h"
 #include "window/frame_monitor_model.h"

@@ -1,6 +1,7 @@
 // The window as a user meets it, offscreen: captions and languages, control state, the port box
 // and the reader operations run from their buttons against the simulated terminal, and the tips.
 #include "sim/demo_ports.h"
+#include "temporary_history.h"
 #include "texts/message_numbers.h"
 #include "window/clickable_label.h"
 #include "window/frm_config_porteval.h"

@@ -2,6 +2,7 @@
 
 #include "commands/cards.h"
 #include "commands/key_card_query.h"
+#include "history/history_record.h"
 #include "platform/shell.h"
 #include "texts/message_numbers.h"
 #include "texts/response_text.h"
@@ -9,6 +10,7 @@
 #include "window/control_state.h"
 #include "window/frame_monitor.h"
 #include "window/length_limit_validator.h"
+#include "window/operation_recorder.h"
 #include "window/port_finder.h"
 #include "window/profile_actions.h"
 #include "window/tool_actions.h"
@@ -43,6 +45,7 @@ frmConfigPorteval::frmConfigPorteval(PortProvider &ports, const QString &languag
     , link(*this)
     , m_ports(ports)
     , m_languageFolder(languageFolder)
+    , m_recorder(new OperationRecorder(this))
 {
     createControls();
     connectHandlers();
@@ -71,15 +74,26 @@ void frmConfigPorteval::connectHandlers()
 {
     connect(&Timer1, &QTimer::timeout, this, &frmConfigPorteval::Timer1_Timer);
     connect(&ctlMSComm1, &CommControl::OnComm, this, &frmConfigPorteval::ctlMSComm1_OnComm);
-    connect(cmdOpenCOM, &QPushButton::clicked, this, &frmConfigPorteval::cmdOpenCOM_Click);
-    connect(cmdCloseCOM, &QPushButton::clicked, this, &frmConfigPorteval::cmdCloseCOM_Click);
+    // Every operation the user starts goes through runRecorded.
+    const auto recorded = [this](const char *operation, std::function<quint8()> handler) {
+        return [this, operation, handler] {
+            runRecorded(operation, handler);
+        };
+    };
+    connect(cmdOpenCOM, &QPushButton::clicked, this,
+            recorded("open-port", [this] { return cmdOpenCOM_Click(); }));
+    connect(cmdCloseCOM, &QPushButton::clicked, this,
+            recorded("close-port", [this] { return cmdCloseCOM_Click(); }));
     connect(lNorvalt, &ClickableLabel::clicked, this, &frmConfigPorteval::lNorvalt_Click);
     connect(cmdGetInfoKeyCard, &QPushButton::clicked, this,
-            &frmConfigPorteval::cmdGetInfoKeyCard_Click);
+            recorded("read-keys", [this] { return cmdGetInfoKeyCard_Click(); }));
     for (int i = 0; i < 2; ++i) {
-        connect(cmdCfgMaster[i], &QPushButton::clicked, this, [this, i] { cmdCfgMaster_Click(i); });
-        connect(cmdCfgConfig[i], &QPushButton::clicked, this, [this, i] { cmdCfgConfig_Click(i); });
-        connect(cmdCfgMis[i], &QPushButton::clicked, this, [this, i] { cmdCfgMis_Click(i); });
+        connect(cmdCfgMaster[i], &QPushButton::clicked, this,
+                recorded("write-master", [this, i] { return cmdCfgMaster_Click(i); }));
+        connect(cmdCfgConfig[i], &QPushButton::clicked, this,
+                recorded("write-config", [this, i] { return cmdCfgConfig_Click(i); }));
+        connect(cmdCfgMis[i], &QPushButton::clicked, this,
+                recorded("write-messages", [this, i] { return cmdCfgMis_Click(i); }));
     }
     for (int i = 0; i < 5; ++i)
         connect(cIdioma[i], &ClickableLabel::clicked, this, [this, i] { cIdioma_Click(i); });
@@ -91,10 +105,27 @@ void frmConfigPorteval::connectHandlers()
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &frmConfigPorteval::cmdStopWait_Click);
     connect(tools->monitor, &QAction::triggered, this, &frmConfigPorteval::openFrameMonitor);
-    connect(tools->beep, &QAction::triggered, this, &frmConfigPorteval::BeepSound);
+    connect(tools->beep, &QAction::triggered, this,
+            recorded("beep", [this] { return BeepSound(); }));
     connect(tools->findTerminal, &QAction::triggered, this, &frmConfigPorteval::openPortFinder);
     connect(tools->saveProfile, &QAction::triggered, profiles, &ProfileActions::saveWithDialogs);
     connect(tools->loadProfile, &QAction::triggered, profiles, &ProfileActions::loadWithDialog);
+}
+
+void frmConfigPorteval::runRecorded(const char *operation, const std::function<quint8()> &handler)
+{
+    const QLatin1String name(operation);
+    QJsonObject card;
+    if (name == QLatin1String("write-config"))
+        card = configCardFields(configFieldTexts());
+    else if (name == QLatin1String("write-messages"))
+        card = messagesCardFields(selectedMessage() + 1, messageText(selectedMessage()));
+    // One started inside another's wait (the controls are off then, so it cannot be a reader
+    // operation) is part of that one's record.
+    const bool recording = m_recorder->begin(name, cEditCfg1->text(), card);
+    const quint8 result = handler();
+    if (recording)
+        m_recorder->end(result, ctlMSComm1.deviceName());
 }
 
 void frmConfigPorteval::Form_Load()
@@ -152,17 +183,18 @@ QString frmConfigPorteval::portListForTooltip() const
     return lines.isEmpty() ? u"(-)"_s : lines.join(u'\n');
 }
 
-void frmConfigPorteval::cmdOpenCOM_Click()
+quint8 frmConfigPorteval::cmdOpenCOM_Click()
 {
     EnableControls(false);
     if (bPortOpen != 0) {
         EnableControls(true);
         SetStatus(u"OpenPortCOM:"_s, kPortWrongState);
-        return;
+        return kPortWrongState;
     }
     auto fail = [this] {
         EnableControls(true);
         SetStatus(u"OpenPortCOM:"_s, kPortFailed);
+        return kPortFailed;
     };
     // A text beginning with "/" is a device path, "tcp://" or "rfc2217://" a serial device
     // server; anything else a port number.
@@ -172,20 +204,22 @@ void frmConfigPorteval::cmdOpenCOM_Click()
     bPortOpen = 1;
     EnableControls(true);
     SetStatus(u"OpenPortCOM:"_s, 0);
+    return 0;
 }
 
-void frmConfigPorteval::cmdCloseCOM_Click()
+quint8 frmConfigPorteval::cmdCloseCOM_Click()
 {
     quint8 code = kPortWrongState;
     if (bPortOpen == 1) {
         if (!ctlMSComm1.setPortOpen(false)) {
             SetStatus(u"ClosePort:"_s, kPortFailed);
-            return;
+            return kPortFailed;
         }
         bPortOpen = 0;
         code = 0;
     }
     SetStatus(u"ClosePort:"_s, code);
+    return code;
 }
 
 void frmConfigPorteval::lNorvalt_Click()
@@ -193,34 +227,34 @@ void frmConfigPorteval::lNorvalt_Click()
     openInDefaultBrowser(QUrl(QStringLiteral(PORTEVAL_WEB_URL)));
 }
 
-void frmConfigPorteval::cmdGetInfoKeyCard_Click()
+quint8 frmConfigPorteval::cmdGetInfoKeyCard_Click()
 {
-    ::cmdGetInfoKeyCard(*this);
+    return ::cmdGetInfoKeyCard(*this);
 }
 
-void frmConfigPorteval::cmdCfgMaster_Click(int index)
+quint8 frmConfigPorteval::cmdCfgMaster_Click(int index)
 {
-    ::cmdCfgMaster(*this, index);
+    return ::cmdCfgMaster(*this, index);
 }
 
-void frmConfigPorteval::cmdCfgConfig_Click(int index)
+quint8 frmConfigPorteval::cmdCfgConfig_Click(int index)
 {
-    ::cmdCfgConfig(*this, index);
+    return ::cmdCfgConfig(*this, index);
 }
 
-void frmConfigPorteval::cmdCfgMis_Click(int index)
+quint8 frmConfigPorteval::cmdCfgMis_Click(int index)
 {
-    ::cmdCfgMis(*this, index);
+    return ::cmdCfgMis(*this, index);
 }
 
-void frmConfigPorteval::GetFWVersion()
+quint8 frmConfigPorteval::GetFWVersion()
 {
-    ::GetFWVersion(*this);
+    return ::GetFWVersion(*this);
 }
 
-void frmConfigPorteval::BeepSound()
+quint8 frmConfigPorteval::BeepSound()
 {
-    ::BeepSound(*this);
+    return ::BeepSound(*this);
 }
 
 void frmConfigPorteval::EnableControls(bool bEnable)
@@ -288,6 +322,7 @@ void frmConfigPorteval::ShowMisResp(quint8 bNumResp)
 
 void frmConfigPorteval::SetTextStatus(const QString &sText)
 {
+    m_recorder->statusLine(sText);
     txtStatus->setText(sText);
     RefreshControls();
 }
@@ -350,6 +385,8 @@ void frmConfigPorteval::openPortFinder()
     auto *finder = new PortFinder(m_ports, languages, this);
     finder->setAttribute(Qt::WA_DeleteOnClose);
     connect(finder, &PortFinder::portChosen, cEditCfg1, &QLineEdit::setText);
+    // Each port asked is an operation of its own on record.
+    connect(finder, &PortFinder::portAsked, m_recorder, &OperationRecorder::recordOutcome);
     finder->open();
 }
 
