@@ -1,10 +1,12 @@
 // porteval-cli: the reader operations of the window from the command line, on one terminal or
 // many at once, for scripts and production lines. No display needed.
 #include "cli/cli_request.h"
+#include "cli/history_command.h"
 #include "cli/key_file.h"
 #include "commands/cards.h"
 #include "commands/port_jobs.h"
 #include "commands/reader_session.h"
+#include "history/history_writer.h"
 #include "platform/system_ports.h"
 #include "sim/demo_ports.h"
 #include "texts/language_table.h"
@@ -33,6 +35,8 @@ Commands:
   write-master     write a master card       (--keys FILE --old-key HEX)
   write-messages   write a messages card     (--keys FILE --slot N --text TEXT)
   write-config     write a configuration card (--keys FILE, --uart0 ... --backlight)
+  history          the operations of porteval and porteval-cli so far, oldest first
+                   (--since DATE, --port P, --failed; --json: the records themselves)
 
 Exit status: 0 every port's operation ended with code 0; 1 a terminal answered with an error
 or did not answer; 2 usage error, unreadable or malformed file, or a refused field (nothing
@@ -193,6 +197,8 @@ int main(int argc, char *argv[])
         languages.iIdioma = qint16(slot);
     }
 
+    if (request->command == u"history"_s)
+        return printHistory(*request, languages);
     const std::unique_ptr<PortProvider> ports = newProvider(request->demo);
     if (request->command == u"ports"_s)
         return listPorts(*ports, request->json);
@@ -220,10 +226,20 @@ int main(int argc, char *argv[])
         qInstallMessageHandler(traceHandler);
     }
 
+    // Every port's operation goes on record as it finishes; the records still waiting for the
+    // history's lock when the last port is done are written before the program ends.
+    HistoryWriter history;
+    QObject::connect(&history, &HistoryWriter::failed, &app, [&history](const QString &why) {
+        std::fprintf(stderr, "porteval-cli: history not written to %s: %s\n",
+                     qPrintable(history.path()), qPrintable(why));
+    });
+    const QJsonObject card = cardFields(*request);
+
     int exitCode = kExitOk;
     int answered = 0;
     PortJobs jobs;
     QObject::connect(&jobs, &PortJobs::finished, &app, [&](int, const PortOutcome &outcome) {
+        history.append(recordOfOutcome(outcome, kProgramCli, card));
         printOutcome(outcome, request->json);
         exitCode = std::max(exitCode, exitCodeOf(outcome));
         answered += outcome.opened && outcome.result == 0;
