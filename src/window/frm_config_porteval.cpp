@@ -9,6 +9,7 @@
 #include "window/clickable_label.h"
 #include "window/control_state.h"
 #include "window/frame_monitor.h"
+#include "window/history_dialog.h"
 #include "window/length_limit_validator.h"
 #include "window/operation_recorder.h"
 #include "window/port_finder.h"
@@ -61,8 +62,10 @@ frmConfigPorteval::~frmConfigPorteval()
 {
     // A wait still under way (the window torn down from inside an operation) ends at once.
     link.abortWaits();
-    // A port finder still probing reads the language table, which goes before the children.
+    // A port finder still probing, and the history as it hides, read the language table, which
+    // goes before the children.
     qDeleteAll(findChildren<PortFinder *>(Qt::FindDirectChildrenOnly));
+    delete m_historyDialog;
 }
 
 void frmConfigPorteval::setVersionText(const QString &text)
@@ -110,6 +113,7 @@ void frmConfigPorteval::connectHandlers()
     connect(tools->findTerminal, &QAction::triggered, this, &frmConfigPorteval::openPortFinder);
     connect(tools->saveProfile, &QAction::triggered, profiles, &ProfileActions::saveWithDialogs);
     connect(tools->loadProfile, &QAction::triggered, profiles, &ProfileActions::loadWithDialog);
+    connect(tools->history, &QAction::triggered, this, &frmConfigPorteval::openHistory);
 }
 
 void frmConfigPorteval::runRecorded(const char *operation, const std::function<quint8()> &handler)
@@ -159,6 +163,8 @@ void frmConfigPorteval::Form_QueryUnload()
 {
     if (m_monitor)
         m_monitor->close();
+    if (m_historyDialog)
+        m_historyDialog->close();
     oTooltip.reset();
     // The operation under way, if any, stops waiting; its remaining commands fail at once.
     link.abortWaits();
@@ -402,6 +408,19 @@ void frmConfigPorteval::openFrameMonitor()
     m_monitor->show();
     m_monitor->raise();
     m_monitor->activateWindow();
+}
+
+void frmConfigPorteval::openHistory()
+{
+    if (!m_historyDialog) {
+        m_historyDialog = new HistoryDialog(m_recorder->path(), languages, this);
+        connect(m_recorder, &OperationRecorder::recorded, m_historyDialog,
+                &HistoryDialog::addRecord);
+    }
+    m_historyDialog->reload();
+    m_historyDialog->show();
+    m_historyDialog->raise();
+    m_historyDialog->activateWindow();
 }
 
 QString frmConfigPorteval::keyText(int sector) const

@@ -15,6 +15,7 @@
 
 class ClickableLabel;
 class FrameMonitor;
+class HistoryDialog;
 class OperationRecorder;
 class ProfileActions;
 class QButtonGroup;
@@ -139,6 +140,10 @@ public:
     void openFrameMonitor();
     FrameMonitor *frameMonitor() const { return m_monitor; }
 
+    // Tools > History, made on first use; nullptr before.
+    void openHistory();
+    HistoryDialog *historyDialog() const { return m_historyDialog; }
+
     // ReaderWindow: the controls the operations read and fill.
     void setKeyCardRead() override { bKeyCardRead = true; }
     QString keyText(int sector) const override;
@@ -168,5 +173,6 @@ private:
     QString m_languageFolder;
     FrameMonitor *m_monitor = nullptr;
     OperationRecorder *m_recorder = nullptr;
+    HistoryDialog *m_historyDialog = nullptr;
     bool m_portLostPending = false;
 };
