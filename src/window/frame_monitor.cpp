@@ -21,10 +21,10 @@
 
 using namespace Qt::StringLiterals;
 
-FrameMonitor::FrameMonitor(const LanguageTable &languages, QWidget *parent)
+FrameMonitor::FrameMonitor(FrameMonitorModel &rows, const LanguageTable &languages, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_languages(languages)
-    , m_model(new FrameMonitorModel(languages, this))
+    , m_model(&rows)
 {
     setObjectName(u"frameMonitor"_s);
     resize(940, 380);
@@ -82,11 +82,6 @@ FrameMonitor::FrameMonitor(const LanguageTable &languages, QWidget *parent)
 }
 
 FrameMonitor::~FrameMonitor() = default;
-
-void FrameMonitor::addEvent(const FrameEvent &event)
-{
-    m_model->append(event);
-}
 
 void FrameMonitor::placeBeside(const QWidget *window)
 {
@@ -147,7 +142,6 @@ void FrameMonitor::closeEvent(QCloseEvent *event)
 {
     // Keys are shown for this sitting only.
     m_showKeys->setChecked(false);
-    emit closed();
     event->accept();
 }
 

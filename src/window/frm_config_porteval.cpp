@@ -9,6 +9,7 @@
 #include "window/clickable_label.h"
 #include "window/control_state.h"
 #include "window/frame_monitor.h"
+#include "window/frame_monitor_model.h"
 #include "window/history_dialog.h"
 #include "window/length_limit_validator.h"
 #include "window/operation_recorder.h"
@@ -46,10 +47,14 @@ frmConfigPorteval::frmConfigPorteval(PortProvider &ports, const QString &languag
     , link(*this)
     , m_ports(ports)
     , m_languageFolder(languageFolder)
+    , m_frames(new FrameMonitorModel(languages, this))
     , m_recorder(new OperationRecorder(this))
 {
     createControls();
     connectHandlers();
+    // The monitor shows what happened before it was opened too: the frames that led to a
+    // failure are there when the technician opens it after one.
+    link.setFrameListener([this](const FrameEvent &event) { m_frames->append(event); });
     // The tick counts down every wait; it runs from the start to the end, waiting or not.
     // A coarse timer may fire 5% early, which would cut a 2 s budget to 1.8 s.
     Timer1.setTimerType(Qt::PreciseTimer);
@@ -62,10 +67,11 @@ frmConfigPorteval::~frmConfigPorteval()
 {
     // A wait still under way (the window torn down from inside an operation) ends at once.
     link.abortWaits();
-    // A port finder still probing, and the history as it hides, read the language table, which
-    // goes before the children.
+    // A port finder still probing, and the monitor and the history as they hide, read the
+    // language table, which goes before the children.
     qDeleteAll(findChildren<PortFinder *>(Qt::FindDirectChildrenOnly));
     delete m_historyDialog;
+    delete m_monitor;
 }
 
 void frmConfigPorteval::setVersionText(const QString &text)
@@ -399,12 +405,9 @@ void frmConfigPorteval::openPortFinder()
 void frmConfigPorteval::openFrameMonitor()
 {
     if (!m_monitor) {
-        m_monitor = new FrameMonitor(languages, this);
-        // Frames are only collected while someone looks at them.
-        connect(m_monitor, &FrameMonitor::closed, this, [this] { link.setFrameListener(nullptr); });
+        m_monitor = new FrameMonitor(*m_frames, languages, this);
         m_monitor->placeBeside(this);
     }
-    link.setFrameListener([this](const FrameEvent &event) { m_monitor->addEvent(event); });
     m_monitor->show();
     m_monitor->raise();
     m_monitor->activateWindow();

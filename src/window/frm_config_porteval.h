@@ -15,6 +15,7 @@
 
 class ClickableLabel;
 class FrameMonitor;
+class FrameMonitorModel;
 class HistoryDialog;
 class OperationRecorder;
 class ProfileActions;
@@ -136,9 +137,11 @@ public:
     // "Find the terminal": the port finder, over the ports this window opens.
     void openPortFinder();
 
-    // The frame monitor, made on first use; nullptr before.
+    // The frame monitor, made on first use; nullptr before. Its rows are collected from the
+    // start.
     void openFrameMonitor();
     FrameMonitor *frameMonitor() const { return m_monitor; }
+    FrameMonitorModel &frameRows() const { return *m_frames; }
 
     // Tools > History, made on first use; nullptr before.
     void openHistory();
@@ -172,6 +175,7 @@ private:
     PortProvider &m_ports;
     QString m_languageFolder;
     FrameMonitor *m_monitor = nullptr;
+    FrameMonitorModel *m_frames = nullptr;
     OperationRecorder *m_recorder = nullptr;
     HistoryDialog *m_historyDialog = nullptr;
     bool m_portLostPending = false;
