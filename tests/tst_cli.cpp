@@ -82,16 +82,27 @@ void TestCli::keysToAFileAndBackIntoACard()
 {
     PtySimulator sim;
     const QString keyFile = m_dir.filePath(u"keys.txt"_s);
-    QCOMPARE(runCli({ u"read-keys"_s, u"--port"_s, sim.device, u"-o"_s, keyFile }).exitCode, 0);
-    // Keys are secrets: the file is its owner's alone.
+    QFile older(keyFile); // one left from before, readable by all
+    QVERIFY(older.open(QIODevice::WriteOnly)
+            && older.setPermissions(older.permissions() | QFileDevice::ReadOther));
+    older.close();
+    const CliRun read = runCli({ u"read-keys"_s, u"--port"_s, sim.device, u"-o"_s, keyFile });
+    QCOMPARE(read.exitCode, 0);
+    // Keys are secrets: the file is its owner's alone, and the output says only where they went.
     const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
         | QFileDevice::ReadOther | QFileDevice::WriteOther;
     QCOMPARE(QFile(keyFile).permissions() & others, QFileDevice::Permissions());
+    QCOMPARE(read.output.split(u'\n').value(1), sim.device + u": 16 keys written to "_s + keyFile);
+    QVERIFY(!read.output.contains(u"A0A1A2A3A4"_s));
 
+    // A key file others can read is used, with a warning.
+    QVERIFY(QFile::setPermissions(keyFile, QFile::permissions(keyFile) | QFileDevice::ReadOther));
     const QString text = u"Saldo: 5 \u20ac"_s;
     const CliRun write = runCli({ u"write-messages"_s, u"--port"_s, sim.device, u"--keys"_s,
                                   keyFile, u"--slot"_s, u"5"_s, u"--text"_s, text, u"--json"_s });
     QCOMPARE(write.exitCode, 0);
+    QVERIFY2(write.errors.contains(keyFile + u" is readable by others"_s),
+             qPrintable(write.errors));
     QCOMPARE(write.objects.size(), 1);
     QCOMPARE(write.objects[0][u"steps"_s].toArray().size(), 3);
 

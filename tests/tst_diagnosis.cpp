@@ -102,6 +102,16 @@ void TestDiagnosis::monitorShowsFramesFromTheStartKeysMasked()
     QVERIFY(!accepted.contains(u"41 30 41 31"_s));
     monitor->showKeys()->setChecked(true);
     QVERIFY(rows.rowText(2).contains(u"41 30 41 31"_s));
+    // Saved, they stay masked unless the user said otherwise when asked.
+    QTemporaryDir dir;
+    for (const bool keysInClear : { false, true }) {
+        const QString path = dir.filePath(u"frames.txt"_s);
+        QString error;
+        QVERIFY(monitor->saveTo(path, keysInClear, &error));
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll().contains("41 30 41 31"), keysInClear);
+    }
 
     // Closed, it masks the keys again and goes on collecting.
     monitor->close();
@@ -166,6 +176,11 @@ void TestDiagnosis::profileRoundTrip()
     QVERIFY(from.profiles->saveTo(dir.filePath(u"with-key.ini"_s), true));
     QCOMPARE(from.txtStatus->text(),
              from.GetMis(Mis::ProfileSaved).arg(dir.filePath(u"with-key.ini"_s)));
+    // The one with the key is its owner's alone, as a key file is.
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
+        | QFileDevice::ReadOther | QFileDevice::WriteOther;
+    QCOMPARE(QFile::permissions(dir.filePath(u"with-key.ini"_s)) & others,
+             QFileDevice::Permissions());
 
     frmConfigPorteval to(ports, languageDir());
     to.txtOldKey->setText(u"111111111111"_s);

@@ -6,6 +6,7 @@
 #include "commands/reader_session.h"
 #include "history/history_filter.h"
 #include "platform/port_provider.h"
+#include "platform/secret_file.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>
@@ -143,6 +144,10 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
             return std::nullopt;
         }
         request.keys = *keys;
+        if (readableByOthers(parser.value(u"keys"_s))) {
+            request.warnings << u"warning: %1 is readable by others; its keys open every card of "
+                                "the site (chmod 600 %1)"_s.arg(parser.value(u"keys"_s));
+        }
     }
     if (parser.isSet(u"since"_s)) {
         const std::optional<QDateTime> since

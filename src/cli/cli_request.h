@@ -26,6 +26,7 @@ struct CliRequest
     bool trace = false;
     int languageFile = 0; // 0: the window's starting language
     QString outputFile; // read-keys -o
+    QStringList warnings; // said on stderr; the command goes on
     QDateTime since; // history --since; invalid: from the first record
     bool failedOnly = false; // history --failed
 

@@ -30,8 +30,9 @@ public:
 
     // The selected rows, one text line each, as "Copy" puts them on the clipboard.
     QString selectedText() const;
-    // Every row into `path`, one text line each; false with `error` set when it cannot.
-    bool saveTo(const QString &path, QString *error);
+    // Every row into `path`, one text line each, the keys as "**" unless `keysInClear`; false
+    // with `error` set when it cannot.
+    bool saveTo(const QString &path, bool keysInClear, QString *error);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
