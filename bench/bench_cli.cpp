@@ -2,6 +2,7 @@
 // each on its own pseudo-terminal and pacing its answers at 38400 baud, and the ratio of the
 // two wall times (1.0 would be perfectly parallel). Also the start-up time of --version.
 #include "simulator_process.h"
+#include "temporary_history.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -7,6 +7,7 @@
 #include "round_trips.h"
 #include "sim/terminal_engine.h"
 #include "simulator_process.h"
+#include "temporary_history.h"
 #include "window/frm_config_porteval.h"
 #include "window/resources/resources.h"
 

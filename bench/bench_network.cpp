@@ -9,6 +9,7 @@
 #include "platform/system_ports.h"
 #include "round_trips.h"
 #include "simulator_process.h"
+#include "temporary_history.h"
 #include "window/frm_config_porteval.h"
 #include "window/resources/resources.h"
 

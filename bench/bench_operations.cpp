@@ -2,6 +2,7 @@
 // next to the wire time of the same bytes (bytes x 10 / 38400 s).
 #include "platform/system_ports.h"
 #include "simulator_process.h"
+#include "temporary_history.h"
 #include "window/frm_config_porteval.h"
 #include "window/resources/resources.h"
 

@@ -3,6 +3,7 @@
 // complete, how long they take, and whether memory stays flat.
 #include "resident_memory.h"
 #include "sim/demo_ports.h"
+#include "temporary_history.h"
 #include "window/frm_config_porteval.h"
 #include "window/resources/resources.h"
 

@@ -1,18 +1,22 @@
 // porteval-cli end to end, as a script runs it: the standalone simulator on pseudo-terminals,
-// every frame checked in the simulator's log.
+// every frame checked in the simulator's log; and the history it shares with the window.
 #include "commands/cards.h"
+#include "history/history_file.h"
 #include "link/command_set.h"
 #include "link/frame.h"
-#include "platform/owner_only_file.h"
+#include "platform/secret_file.h"
 #include "pty_simulator.h"
 #include "sim/demo_ports.h"
+#include "temporary_history.h"
 #include "window/frm_config_porteval.h"
 #include "window/profile_actions.h"
 
 #include <QComboBox>
 #include <QJsonArray>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include <list>
 
@@ -24,6 +28,8 @@ struct CliRun
 {
     int exitCode = -1;
     QList<QJsonObject> objects; // the --json lines, in the order printed
+    QString output;
+    QString errors;
 };
 
 CliRun runCli(const QStringList &arguments)
@@ -34,7 +40,10 @@ CliRun runCli(const QStringList &arguments)
     if (!cli.waitForFinished(30000) || cli.exitStatus() != QProcess::NormalExit)
         return run;
     run.exitCode = cli.exitCode();
-    for (const QByteArray &line : cli.readAllStandardOutput().split('\n')) {
+    const QByteArray output = cli.readAllStandardOutput();
+    run.output = QString::fromUtf8(output);
+    run.errors = QString::fromUtf8(cli.readAllStandardError());
+    for (const QByteArray &line : output.split('\n')) {
         if (line.startsWith('{'))
             run.objects << QJsonDocument::fromJson(line).object();
     }
@@ -61,6 +70,8 @@ private slots:
     void profileFromTheWindow();
     void exitStatus_data();
     void exitStatus();
+    void historyOfBothProgramsWithoutKeys();
+    void historyOfManyWritersAtOnce();
 
 private:
     QTemporaryDir m_dir;
@@ -76,14 +87,31 @@ void TestCli::keysToAFileAndBackIntoACard()
 {
     PtySimulator sim;
     const QString keyFile = m_dir.filePath(u"keys.txt"_s);
-    QCOMPARE(runCli({ u"read-keys"_s, u"--port"_s, sim.device, u"-o"_s, keyFile }).exitCode, 0);
-    // Keys are secrets: the file is its owner's alone.
-    QVERIFY(!othersMayAccess(keyFile));
+    QFile older(keyFile); // one left from before, readable by all
+    QVERIFY(older.open(QIODevice::WriteOnly)
+            && older.setPermissions(older.permissions() | QFileDevice::ReadOther));
+    older.close();
+    const CliRun read = runCli({ u"read-keys"_s, u"--port"_s, sim.device, u"-o"_s, keyFile });
+    QCOMPARE(read.exitCode, 0);
+    // Keys are secrets: the file is its owner's alone, and the output says only where they went.
+    QVERIFY(!readableByOthers(keyFile));
+    QCOMPARE(read.output.split(u'\n').value(1), sim.device + u": 16 keys written to "_s + keyFile);
+    QVERIFY(!read.output.contains(u"A0A1A2A3A4"_s));
 
+    // A key file others can read (saved again by another program) is used, with a warning.
+    QByteArray saved;
+    QFile again(keyFile);
+    QVERIFY(again.open(QIODevice::ReadOnly) && !(saved = again.readAll()).isEmpty());
+    again.close();
+    QVERIFY(again.remove() && again.open(QIODevice::WriteOnly) && again.write(saved) > 0);
+    QVERIFY(again.setPermissions(again.permissions() | QFileDevice::ReadOther));
+    again.close();
     const QString text = u"Saldo: 5 \u20ac"_s;
     const CliRun write = runCli({ u"write-messages"_s, u"--port"_s, sim.device, u"--keys"_s,
                                   keyFile, u"--slot"_s, u"5"_s, u"--text"_s, text, u"--json"_s });
     QCOMPARE(write.exitCode, 0);
+    QVERIFY2(write.errors.contains(keyFile + u" is readable by others"_s),
+             qPrintable(write.errors));
     QCOMPARE(write.objects.size(), 1);
     QCOMPARE(write.objects[0][u"steps"_s].toArray().size(), 3);
 
@@ -205,6 +233,144 @@ void TestCli::exitStatus()
         devices << simulators.emplace_back(port == u"silent"_s ? silent : QStringList()).device;
     }
     QCOMPARE(runCli({ command, u"--port"_s, devices.join(u',') }).exitCode, exitCode);
+}
+
+// What the window and porteval-cli did, read back by porteval-cli history: each operation with
+// its status lines, the program, the port as typed and as opened, a card's fields as given; the
+// failed ones alone, one port alone, in words of a language; and never a key in the file.
+void TestCli::historyOfBothProgramsWithoutKeys()
+{
+    const QString path = m_dir.filePath(u"both.jsonl"_s);
+    qputenv("PORTEVAL_HISTORY", path.toLocal8Bit());
+    QStringList secrets { u"0123456789AB"_s, u"FEDCBA987654"_s };
+    QString keysRead;
+    {
+        DemoPorts demo;
+        frmConfigPorteval window(demo, QStringLiteral(PORTEVAL_LANG_DIR));
+        window.cmdOpenCOM->click();
+        window.cmdGetInfoKeyCard->click();
+        keysRead = window.txtStatus->text();
+        window.txtOldKey->setText(secrets[0]);
+        window.cmdCfgMaster[0]->click();
+        window.opCfgMis[2]->setChecked(true);
+        window.txtCfgMis[2]->setText(u"Planta 2, sala"_s);
+        window.cmdCfgMis[0]->click();
+        window.cmdCloseCOM->click();
+        for (QLineEdit *key : window.txtKey)
+            secrets << key->text();
+    }
+    const QString keyFile = m_dir.filePath(u"both-keys.txt"_s);
+    QCOMPARE(runCli({ u"read-keys"_s, u"--demo"_s, u"-o"_s, keyFile }).exitCode, 0);
+    QCOMPARE(
+        runCli({ u"write-master"_s, u"--demo"_s, u"--keys"_s, keyFile, u"--old-key"_s, secrets[1] })
+            .exitCode,
+        0);
+    QCOMPARE(runCli({ u"write-config"_s, u"--demo"_s, u"--keys"_s, keyFile, u"--uart1"_s, u"145"_s,
+                      u"--port"_s, u"1,/dev/ttyS9"_s })
+                 .exitCode,
+             0);
+    QCOMPARE(runCli({ u"beep"_s, u"--demo"_s, u"--port"_s, u"0"_s }).exitCode, 3);
+
+    const CliRun all = runCli({ u"history"_s, u"--json"_s });
+    QStringList done;
+    for (const QJsonObject &record : all.objects)
+        done << record[u"program"_s].toString() + u' ' + record[u"operation"_s].toString();
+    QCOMPARE(done,
+             QStringList({ u"window open-port"_s, u"window read-keys"_s, u"window write-master"_s,
+                           u"window write-messages"_s, u"window close-port"_s, u"cli read-keys"_s,
+                           u"cli write-master"_s, u"cli write-config"_s, u"cli write-config"_s,
+                           u"cli beep"_s }));
+    const QJsonObject query = all.objects[1];
+    QCOMPARE(query[u"device"_s].toString(), u"simulated terminal"_s);
+    QCOMPARE(query[u"lines"_s].toArray().size(), 34);
+    QCOMPARE(query[u"lines"_s].toArray().last().toString(), keysRead);
+    QCOMPARE(all.objects[3][u"card"_s].toObject(),
+             QJsonObject({ { u"slot"_s, 3 }, { u"text"_s, u"Planta 2, sala"_s } }));
+    QCOMPARE(all.objects[7][u"card"_s].toObject()[u"uart1"_s].toString(), u"145"_s);
+    QCOMPARE(all.objects[7][u"lines"_s].toArray().first().toString(), u"OpenPortCOM: OK"_s);
+
+    const CliRun failed = runCli({ u"history"_s, u"--json"_s, u"--failed"_s });
+    QCOMPARE(failed.objects.size(), 1);
+    QCOMPARE(failed.objects[0][u"result"_s].toInt(), 255);
+    QCOMPARE(failed.objects[0][u"device"_s].toString(), QString());
+    const CliRun onePort
+        = runCli({ u"history"_s, u"--port"_s, u"/dev/ttyS9"_s, u"--lang"_s, u"2"_s });
+    QCOMPARE(onePort.output.count(u'\n'), 1);
+    QVERIFY2(onePort.output.contains(
+                 u"command line  /dev/ttyS9 (simulated terminal)  Configuration card  0"_s),
+             qPrintable(onePort.output));
+
+    // No key in the file, in any form: as typed, in either case, or as frame bytes.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray history = file.readAll().toUpper();
+    for (const QString &secret : std::as_const(secrets)) {
+        const QByteArray key = secret.toLatin1().toUpper();
+        QVERIFY(key.size() == 12);
+        QVERIFY2(!history.contains(key)
+                     && !history.contains(QByteArray::fromHex(key).toHex(' ').toUpper()),
+                 key.constData());
+    }
+}
+
+// Many porteval-cli at once beside this program, after a writer killed mid-write left a torn
+// line and its lock file behind, and with one more killed while it runs: no record of the others
+// is lost or torn, and only the torn line is skipped.
+void TestCli::historyOfManyWritersAtOnce()
+{
+    const QString path = m_dir.filePath(u"many.jsonl"_s);
+    qputenv("PORTEVAL_HISTORY", path.toLocal8Bit());
+    QProcess gone;
+    gone.start(u"sh"_s, { u"-c"_s, u"exit 0"_s });
+    QVERIFY(gone.waitForStarted());
+    const qint64 deadProcess = gone.processId();
+    QVERIFY(gone.waitForFinished());
+    QFile lock(path + u".lock"_s);
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(deadProcess) + "\nporteval-cli\n"
+               + QSysInfo::machineHostName().toUtf8() + '\n');
+    lock.close();
+    QFile torn(path);
+    QVERIFY(torn.open(QIODevice::WriteOnly));
+    torn.write(R"({"time":"2026-12-06T10:00:00.000Z","program":"cli","port":"1","dev)");
+    torn.close();
+
+    constexpr int kWriters = 12;
+    const QStringList eightPorts { u"beep"_s, u"--demo"_s, u"--port"_s, u"1,2,3,4,5,6,7,8"_s };
+    std::vector<std::unique_ptr<QProcess>> writers;
+    for (int i = 0; i <= kWriters; ++i) {
+        writers.push_back(std::make_unique<QProcess>());
+        writers.back()->start(QStringLiteral(PORTEVAL_CLI),
+                              i < kWriters ? eightPorts
+                                           : QStringList { u"read-keys"_s, u"--demo"_s, u"--port"_s,
+                                                           u"1,2,3,4,5,6,7,8,9"_s });
+    }
+    QTest::qWait(150);
+    writers.back()->kill();
+    writers.back()->waitForFinished(); // not left a zombie, which would count as alive
+    const HistoryFile history(path);
+    for (int n = 0; n < 20; ++n) {
+        HistoryRecord record;
+        record.time = QDateTime::currentDateTimeUtc();
+        record.operation = u"open-port"_s;
+        QString error;
+        QCOMPARE(history.append({ record }, std::chrono::seconds(10), &error),
+                 HistoryFile::Appended::Yes);
+    }
+    for (int i = 0; i < kWriters; ++i)
+        QVERIFY(writers[std::size_t(i)]->waitForFinished(60000));
+
+    const HistoryFile::Contents contents = history.read();
+    QCOMPARE(contents.skippedLines, 1);
+    QMap<QString, int> counts;
+    for (const HistoryRecord &record : contents.records)
+        ++counts[record.operation];
+    QString errors;
+    for (const auto &writer : writers)
+        errors += QString::fromUtf8(writer->readAllStandardError());
+    QVERIFY2(counts.value(u"beep"_s) == kWriters * 8, qPrintable(errors));
+    QCOMPARE(counts.value(u"open-port"_s), 20);
+    QVERIFY(counts.value(u"read-keys"_s) <= 9);
 }
 
 QTEST_MAIN(TestCli)

@@ -1,8 +1,10 @@
 // What the window offers a technician in front of a silent terminal, and for a site: the frame
 // monitor, ending a long wait, finding the terminal among the ports, profiles.
+#include "platform/secret_file.h"
 #include "platform/system_ports.h"
 #include "pty_simulator.h"
 #include "sim/demo_ports.h"
+#include "temporary_history.h"
 #include "texts/message_numbers.h"
 #include "window/frame_monitor.h"
 #include "window/frame_monitor_model.h"
@@ -71,7 +73,7 @@ class TestDiagnosis : public QObject
     Q_OBJECT
 
 private slots:
-    void monitorShowsFramesKeysMasked();
+    void monitorShowsFramesFromTheStartKeysMasked();
     void escapeEndsAWaitUnderIntermediateCodes();
     void finderFindsTheOneTerminal();
     void profileRoundTrip();
@@ -79,14 +81,15 @@ private slots:
     void profileRejected();
 };
 
-void TestDiagnosis::monitorShowsFramesKeysMasked()
+void TestDiagnosis::monitorShowsFramesFromTheStartKeysMasked()
 {
     DemoPorts ports(withRule(u"0x72:0#1 badcrc then answer"_s));
     frmConfigPorteval window(ports, languageDir());
     window.cmdOpenCOM->click();
+    window.cmdGetInfoKeyCard->click();
+    // Opened after the query, it shows the query's frames.
     window.openFrameMonitor();
     FrameMonitor *monitor = window.frameMonitor();
-    window.cmdGetInfoKeyCard->click();
     monitor->model().flush();
 
     FrameMonitorModel &rows = monitor->model();
@@ -100,13 +103,23 @@ void TestDiagnosis::monitorShowsFramesKeysMasked()
     QVERIFY(!accepted.contains(u"41 30 41 31"_s));
     monitor->showKeys()->setChecked(true);
     QVERIFY(rows.rowText(2).contains(u"41 30 41 31"_s));
+    // Saved, they stay masked unless the user said otherwise when asked.
+    QTemporaryDir dir;
+    for (const bool keysInClear : { false, true }) {
+        const QString path = dir.filePath(u"frames.txt"_s);
+        QString error;
+        QVERIFY(monitor->saveTo(path, keysInClear, &error));
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll().contains("41 30 41 31"), keysInClear);
+    }
 
-    // Closed, it masks the keys again and collects nothing more.
+    // Closed, it masks the keys again and goes on collecting.
     monitor->close();
     QVERIFY(!monitor->showKeys()->isChecked());
     window.cmdGetInfoKeyCard->click();
     rows.flush();
-    QCOMPARE(rows.rowCount(), 33);
+    QCOMPARE(rows.rowCount(), 33 + 32);
 }
 
 void TestDiagnosis::escapeEndsAWaitUnderIntermediateCodes()
@@ -164,6 +177,8 @@ void TestDiagnosis::profileRoundTrip()
     QVERIFY(from.profiles->saveTo(dir.filePath(u"with-key.ini"_s), true));
     QCOMPARE(from.txtStatus->text(),
              from.GetMis(Mis::ProfileSaved).arg(dir.filePath(u"with-key.ini"_s)));
+    // The one with the key is its owner's alone, as a key file is.
+    QVERIFY(!readableByOthers(dir.filePath(u"with-key.ini"_s)));
 
     frmConfigPorteval to(ports, languageDir());
     to.txtOldKey->setText(u"111111111111"_s);

@@ -4,6 +4,7 @@
 #include "link/frame.h"
 #include "platform/system_ports.h"
 #include "pty_simulator.h"
+#include "temporary_history.h"
 #include "texts/message_numbers.h"
 #include "window/frm_config_porteval.h"
 #include "window/resources/resources.h"

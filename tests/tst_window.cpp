@@ -1,11 +1,17 @@
 // The window as a user meets it, offscreen: captions and languages, control state, the port box
-// and the reader operations run from their buttons against the simulated terminal, and the tips.
+// and the reader operations run from their buttons against the simulated terminal, the tips and
+// the history.
+#include "history/history_file.h"
 #include "sim/demo_ports.h"
+#include "temporary_history.h"
 #include "texts/message_numbers.h"
 #include "window/clickable_label.h"
 #include "window/frm_config_porteval.h"
+#include "window/history_dialog.h"
+#include "window/history_model.h"
 #include "window/resources/resources.h"
 #include "window/tip_balloon.h"
+#include "window/tool_actions.h"
 #include "window/tooltip.h"
 
 #include <QApplication>
@@ -314,6 +320,70 @@ private slots:
         QVERIFY(!window.txtCfgMis[3]->isEnabled() && !window.txtKey[0]->isEnabled());
         window.setKeyText(0, u"0123456789ABCDEF"_s); // what the program writes is not cut
         QCOMPARE(window.keyText(0).size(), 16);
+    }
+
+    // Tools > History: this window's operations and another program's, newest first, filtered
+    // by outcome, port and text, the rows shown exported as CSV, in every language; a line that
+    // is no record is skipped and counted.
+    void historyDialog()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"history.jsonl"_s);
+        qputenv("PORTEVAL_HISTORY", path.toLocal8Bit());
+        HistoryRecord other;
+        other.time = QDateTime::currentDateTimeUtc().addDays(-1);
+        other.program = u"cli"_s;
+        other.port = u"7"_s;
+        other.operation = u"write-messages"_s;
+        other.card = messagesCardFields(2, u"Hola, \"amigo\""_s);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a record\n" + other.toJsonLine() + '\n');
+        file.close();
+
+        RecordingPorts ports;
+        frmConfigPorteval window(ports, languageDir);
+        window.cEditCfg1->setText(u"0"_s);
+        window.cmdOpenCOM->click();
+        window.cEditCfg1->setText(u"1"_s);
+        window.cmdOpenCOM->click();
+        window.tools->history->trigger();
+        HistoryDialog *dialog = window.historyDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        window.cmdGetInfoKeyCard->click(); // added as it ends
+        HistoryModel &rows = dialog->model();
+        QCOMPARE(rows.rowCount(), 4);
+        QCOMPARE(rows.cellText(0, HistoryModel::Status), window.txtStatus->text());
+        QCOMPARE(rows.cellText(3, HistoryModel::Port), u"7"_s);
+        QVERIFY(dialog->summary()->text().contains(window.GetMis(Mis::HistorySkipped).arg(1)));
+
+        dialog->outcomeFilter()->setCurrentIndex(2); // failed
+        QCOMPARE(rows.rowCount(), 1);
+        QCOMPARE(rows.cellText(0, HistoryModel::Result), u"255"_s);
+        dialog->outcomeFilter()->setCurrentIndex(0);
+        dialog->portFilter()->setCurrentIndex(dialog->portFilter()->findData(u"1"_s));
+        QCOMPARE(rows.rowCount(), 2);
+        dialog->portFilter()->setCurrentIndex(0);
+        dialog->textFilter()->setText(u"amigo"_s);
+        QCOMPARE(rows.rowCount(), 1);
+        const QString csv = dir.filePath(u"shown.csv"_s);
+        QString error;
+        QVERIFY(dialog->exportTo(csv, &error));
+        QFile exported(csv);
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = exported.readAll().split('\n');
+        QCOMPARE(lines.size(), 3); // titles, the row, the end
+        QVERIFY(lines[1].endsWith(",\"slot=2 text=Hola, \"\"amigo\"\"\"\r"));
+        dialog->textFilter()->clear();
+
+        for (int language = 0; language < 5; ++language) {
+            window.cIdioma_Click(language);
+            QCOMPARE(rows.headerData(HistoryModel::Operation, Qt::Horizontal).toString(),
+                     window.GetMis(Mis::HistoryFirstColumn + HistoryModel::Operation));
+            QCOMPARE(rows.cellText(0, HistoryModel::Operation),
+                     window.GetMis(Mis::FirstOperation + 2));
+            QCOMPARE(dialog->windowTitle(), window.GetMis(Mis::HistoryTitle));
+        }
     }
 
     void closingDuringAWait()

@@ -1,10 +1,12 @@
 // porteval-cli: the reader operations of the window from the command line, on one terminal or
 // many at once, for scripts and production lines. No display needed.
 #include "cli/cli_request.h"
+#include "cli/history_command.h"
 #include "cli/key_file.h"
 #include "commands/cards.h"
 #include "commands/port_jobs.h"
 #include "commands/reader_session.h"
+#include "history/history_writer.h"
 #include "platform/system_ports.h"
 #include "sim/demo_ports.h"
 #include "texts/language_table.h"
@@ -33,6 +35,8 @@ Commands:
   write-master     write a master card       (--keys FILE --old-key HEX)
   write-messages   write a messages card     (--keys FILE --slot N --text TEXT)
   write-config     write a configuration card (--keys FILE, --uart0 ... --backlight)
+  history          the operations of porteval and porteval-cli so far, oldest first
+                   (--since DATE, --port P, --failed; --json: the records themselves)
 
 Exit status: 0 every port's operation ended with code 0; 1 a terminal answered with an error
 or did not answer; 2 usage error, unreadable or malformed file, or a refused field (nothing
@@ -78,11 +82,36 @@ void printOutcome(const PortOutcome &outcome, bool json)
         return;
     }
     printLine(outcome.port + u": "_s + outcome.text);
+    if (outcome.fields.contains(u"keyFile"_s)) {
+        printLine(outcome.port + u": "_s
+                  + u"%1 keys written to %2"_s.arg(kSectors).arg(
+                      outcome.fields.value(u"keyFile"_s).toString()));
+    }
     const QJsonArray keys = outcome.fields.value(u"keys"_s).toArray();
     if (outcome.result == 0) {
         for (qsizetype i = 0; i < keys.size(); ++i)
             printLine(outcome.port + u": sector %1: %2"_s.arg(i).arg(keys[i].toString()));
     }
+}
+
+// read-keys -o: the keys go into the file, readable by the owner only, and the outcome says
+// where instead of what. False, said on stderr, when the file cannot be written; the keys are
+// not shown then either.
+bool moveKeysToFile(PortOutcome &outcome, const QString &path)
+{
+    const QJsonArray read = outcome.fields.take(u"keys"_s).toArray();
+    if (outcome.result != 0)
+        return true;
+    KeyList keys;
+    for (int i = 0; i < kSectors; ++i)
+        keys[std::size_t(i)] = read[i].toString();
+    QString error;
+    if (!writeKeyFile(path, keys, &error)) {
+        std::fprintf(stderr, "porteval-cli: %s: %s\n", qPrintable(path), qPrintable(error));
+        return false;
+    }
+    outcome.fields.insert(u"keyFile"_s, path);
+    return true;
 }
 
 int exitCodeOf(const PortOutcome &outcome)
@@ -179,6 +208,8 @@ int main(int argc, char *argv[])
     const std::optional<CliRequest> request = readCliRequest(parser, &error);
     if (!request)
         return usageError(error + u" (see --help)"_s, json);
+    for (const QString &warning : request->warnings)
+        std::fprintf(stderr, "porteval-cli: %s\n", qPrintable(warning));
 
     // The language files are found as the window finds them: beside the program.
     LanguageTable languages;
@@ -193,6 +224,8 @@ int main(int argc, char *argv[])
         languages.iIdioma = qint16(slot);
     }
 
+    if (request->command == u"history"_s)
+        return printHistory(*request, languages);
     const std::unique_ptr<PortProvider> ports = newProvider(request->demo);
     if (request->command == u"ports"_s)
         return listPorts(*ports, request->json);
@@ -220,26 +253,25 @@ int main(int argc, char *argv[])
         qInstallMessageHandler(traceHandler);
     }
 
+    // Every port's operation goes on record as it finishes; the records still waiting for the
+    // history's lock when the last port is done are written before the program ends.
+    HistoryWriter history;
+    QObject::connect(&history, &HistoryWriter::failed, &app, [&history](const QString &why) {
+        std::fprintf(stderr, "porteval-cli: history not written to %s: %s\n",
+                     qPrintable(history.path()), qPrintable(why));
+    });
+    const QJsonObject card = cardFields(*request);
+
     int exitCode = kExitOk;
     int answered = 0;
     PortJobs jobs;
-    QObject::connect(&jobs, &PortJobs::finished, &app, [&](int, const PortOutcome &outcome) {
+    QObject::connect(&jobs, &PortJobs::finished, &app, [&](int, PortOutcome outcome) {
+        history.append(recordOfOutcome(outcome, kProgramCli, card));
+        if (!request->outputFile.isEmpty() && !moveKeysToFile(outcome, request->outputFile))
+            exitCode = std::max(exitCode, kExitUsage);
         printOutcome(outcome, request->json);
         exitCode = std::max(exitCode, exitCodeOf(outcome));
         answered += outcome.opened && outcome.result == 0;
-        if (request->command == u"read-keys"_s && outcome.result == 0
-            && !request->outputFile.isEmpty()) {
-            KeyList keys;
-            const QJsonArray read = outcome.fields.value(u"keys"_s).toArray();
-            for (int i = 0; i < 16; ++i)
-                keys[std::size_t(i)] = read[i].toString();
-            QString writeError;
-            if (!writeKeyFile(request->outputFile, keys, &writeError)) {
-                std::fprintf(stderr, "porteval-cli: %s: %s\n", qPrintable(request->outputFile),
-                             qPrintable(writeError));
-                exitCode = std::max(exitCode, kExitUsage);
-            }
-        }
     });
     QObject::connect(&jobs, &PortJobs::allFinished, &app, [&] {
         if (request->command == u"find"_s)

@@ -4,7 +4,9 @@
 #include "commands/key_card_query.h"
 #include "commands/profile.h"
 #include "commands/reader_session.h"
+#include "history/history_filter.h"
 #include "platform/port_provider.h"
+#include "platform/secret_file.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>
@@ -28,6 +30,7 @@ const QHash<QString, QStringList> &commandOptions()
         { u"write-config"_s,
           { u"keys"_s, u"set-only"_s, u"profile"_s, u"uart0"_s, u"uart1"_s, u"mode"_s, u"block"_s,
             u"start"_s, u"end"_s, u"refresh"_s, u"backlight"_s } },
+        { u"history"_s, { u"since"_s, u"failed"_s } },
     };
     return options;
 }
@@ -62,6 +65,9 @@ void addCliOptions(QCommandLineParser &parser)
         { u"text"_s, u"write-messages: the message text (up to 20 characters)."_s, u"TEXT"_s },
         { u"set-only"_s, u"Run \"Set Card\" instead of \"Init + Set Card\"."_s },
         { u"profile"_s, u"Slot, text and field values from a profile; options win."_s, u"FILE"_s },
+        { u"since"_s, u"history: from DATE on: today, yesterday, 2026-12-05 or 2026-12-05T14:30."_s,
+          u"DATE"_s },
+        { u"failed"_s, u"history: the operations that failed only."_s },
     });
     for (const ConfigFieldName &option : kConfigFieldNames) {
         parser.addOption({ QLatin1String(option.name),
@@ -102,7 +108,8 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
         : QStringList { u"1"_s };
     for (QString &port : request.ports) {
         port = port.trimmed();
-        if (!parsePortText(port)) {
+        // The history's --port picks records by what was typed, whatever that was.
+        if (request.command != u"history"_s && !parsePortText(port)) {
             *error = u"not a port: %1"_s.arg(port);
             return std::nullopt;
         }
@@ -137,7 +144,22 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
             return std::nullopt;
         }
         request.keys = *keys;
+        if (readableByOthers(parser.value(u"keys"_s))) {
+            request.warnings << u"warning: %1 is readable by others; its keys open every card of "
+                                "the site (chmod 600 %1)"_s.arg(parser.value(u"keys"_s));
+        }
     }
+    if (parser.isSet(u"since"_s)) {
+        const std::optional<QDateTime> since
+            = parseSince(parser.value(u"since"_s), QDateTime::currentDateTime());
+        if (!since) {
+            *error = u"--since takes today, yesterday, a date (2026-12-05) or a date and time "
+                     "(2026-12-05T14:30)"_s;
+            return std::nullopt;
+        }
+        request.since = *since;
+    }
+    request.failedOnly = parser.isSet(u"failed"_s);
 
     // A profile first, then the options given, which win.
     Profile profile;
@@ -227,4 +249,15 @@ quint8 runOperation(ReaderSession &session, const CliRequest &request, QJsonObje
     if (command == u"write-messages"_s)
         return cmdCfgMis(session, request.buttonIndex);
     return cmdCfgConfig(session, request.buttonIndex);
+}
+
+QJsonObject cardFields(const CliRequest &request)
+{
+    if (request.command == u"write-config"_s)
+        return configCardFields(request.config);
+    if (request.command == u"write-messages"_s) {
+        return messagesCardFields(request.message + 1,
+                                  request.messages[std::size_t(request.message)]);
+    }
+    return {};
 }

@@ -5,6 +5,7 @@
 #include "cli/key_file.h"
 #include "commands/reader_window.h"
 
+#include <QDateTime>
 #include <QStringList>
 
 #include <array>
@@ -25,6 +26,9 @@ struct CliRequest
     bool trace = false;
     int languageFile = 0; // 0: the window's starting language
     QString outputFile; // read-keys -o
+    QStringList warnings; // said on stderr; the command goes on
+    QDateTime since; // history --since; invalid: from the first record
+    bool failedOnly = false; // history --failed
 
     KeyList keys {};
     QString oldKey;
@@ -49,3 +53,6 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
 // fields `prepare` has filled.
 void prepareSession(ReaderSession &session, const CliRequest &request);
 quint8 runOperation(ReaderSession &session, const CliRequest &request, QJsonObject &fields);
+
+// What the request's card is given, as the history keeps it; nothing for other commands.
+QJsonObject cardFields(const CliRequest &request);

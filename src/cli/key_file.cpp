@@ -1,13 +1,12 @@
 #include "key_file.h"
 
-#include "platform/owner_only_file.h"
+#include "platform/secret_file.h"
 
 #include <QFile>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 constexpr qint64 kLongestFile = 4096; // sixteen keys and then some
 
 bool isHexText(const QString &text)
@@ -23,20 +22,7 @@ bool isHexText(const QString &text)
 
 bool writeKeyFile(const QString &path, const KeyList &keys, QString *error)
 {
-    QFile file(path);
-    // Created readable by the owner only; an older file is narrowed before anything is written.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    if (!restrictToOwner(path, error))
-        return false;
-    file.write(keyFileText(keys));
-    if (!file.flush()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    return writeSecretFile(path, keyFileText(keys), error);
 }
 
 std::optional<KeyList> readKeyFile(const QString &path, QString *error)

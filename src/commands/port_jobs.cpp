@@ -17,6 +17,7 @@ PortOutcome runOnPort(PortProvider &ports, const LanguageTable &languages, const
     ReaderSession session(ports, languages);
     if (session.openPort(port) == 0) {
         outcome.opened = true;
+        outcome.device = session.deviceName();
         outcome.result = operation(session, outcome.fields);
         if (session.portOpen())
             session.closePort();
@@ -24,6 +25,7 @@ PortOutcome runOnPort(PortProvider &ports, const LanguageTable &languages, const
     outcome.ms = clock.elapsed();
     const QString waiting = session.GetMisResp(Resp::Waiting);
     const QStringList &lines = session.statusLines();
+    outcome.lines = lines;
     // The open and close lines frame the operation; the operation's own lines are its steps.
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const bool portLine = lines[i].startsWith(QLatin1String("OpenPortCOM:"))

@@ -20,11 +20,13 @@ class ReaderSession;
 struct PortOutcome
 {
     QString port; // as given
+    QString device; // as opened; empty when it did not open
     QString operation;
     bool opened = false;
     int result = 255; // what the operation's last status line ends with; 255: not opened
     QString text; // the last status line
     QStringList steps; // every status line but those of a step still waiting
+    QStringList lines; // every status line, the port's own included
     qint64 ms = 0;
     QJsonObject fields; // the operation's own results: "keys", "version"
 };

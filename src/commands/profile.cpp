@@ -1,5 +1,7 @@
 #include "profile.h"
 
+#include "platform/secret_file.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -29,9 +31,7 @@ std::optional<QString> textValue(const QSettings &settings, const QString &key)
     return value.toString();
 }
 
-} // namespace
-
-bool saveProfile(const QString &path, const Profile &profile, QString *error)
+bool writeSettings(const QString &path, const Profile &profile)
 {
     QSettings settings(path, QSettings::IniFormat);
     settings.clear();
@@ -44,7 +44,34 @@ bool saveProfile(const QString &path, const Profile &profile, QString *error)
     if (profile.oldKey)
         settings.setValue(u"master/old-key"_s, *profile.oldKey);
     settings.sync();
-    if (settings.status() != QSettings::NoError) {
+    return settings.status() == QSettings::NoError;
+}
+
+// The profile as QSettings writes it, by way of a folder that only this user may enter.
+std::optional<QByteArray> settingsText(const Profile &profile)
+{
+    const QTemporaryDir folder;
+    const QString path = folder.filePath(u"profile.ini"_s);
+    QFile file(path);
+    if (!folder.isValid() || !writeSettings(path, profile) || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+} // namespace
+
+bool saveProfile(const QString &path, const Profile &profile, QString *error)
+{
+    // With the old key, the profile is a secret: written as a key file is, its owner's alone.
+    if (profile.oldKey) {
+        const std::optional<QByteArray> text = settingsText(profile);
+        if (!text) {
+            *error = u"cannot be written"_s;
+            return false;
+        }
+        return writeSecretFile(path, *text, error);
+    }
+    if (!writeSettings(path, profile)) {
         *error = QFileInfo(path).isWritable() || !QFileInfo::exists(path) ? u"cannot be written"_s
                                                                           : u"not writable"_s;
         return false;

@@ -41,7 +41,8 @@ inline constexpr int kProfileFieldLength = 260;
 inline constexpr int kProfileMessageLength = 20;
 inline constexpr int kProfileKeyLength = 12;
 
-// False with `error` set when the file cannot be written.
+// False with `error` set when the file cannot be written. A profile with the old key is written
+// readable by its owner only.
 bool saveProfile(const QString &path, const Profile &profile, QString *error);
 
 // The profile in `path`; nothing, with `error` saying why, when the file cannot be read, is not

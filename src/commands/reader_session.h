@@ -34,6 +34,8 @@ public:
     // Why the last open failed, or why the port was lost, in the system's words.
     QString portError() const { return m_portError; }
     bool portLost() const { return m_portLost; }
+    // The device the port box's text reached, as CommControl names it.
+    QString deviceName() const { return m_port.deviceName(); }
 
     ReaderLink &link() { return m_link; }
 

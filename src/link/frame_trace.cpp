@@ -90,10 +90,19 @@ QString FrameTrace::maskedHex(const QByteArray &frame, qsizetype from, qsizetype
     return text;
 }
 
-FrameEvent FrameTrace::newEvent(FrameEvent::Kind kind) const
+QTime FrameTrace::now()
+{
+    if (!m_sinceTimeRead.isValid() || m_sinceTimeRead.elapsed() >= 1000) {
+        m_timeRead = QTime::currentTime();
+        m_sinceTimeRead.start();
+    }
+    return m_timeRead.addMSecs(int(m_sinceTimeRead.elapsed()));
+}
+
+FrameEvent FrameTrace::newEvent(FrameEvent::Kind kind)
 {
     FrameEvent event;
-    event.time = QTime::currentTime();
+    event.time = now();
     event.kind = kind;
     event.command = m_lastCommand;
     return event;

@@ -8,6 +8,7 @@
 #include "link/answer_parser.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QTime>
 
@@ -69,11 +70,17 @@ public:
 
 private:
     bool wanted() const;
-    FrameEvent newEvent(FrameEvent::Kind kind) const;
+    FrameEvent newEvent(FrameEvent::Kind kind);
+    // The time of day to the millisecond. The monitor collects every frame from the start, and a
+    // line pouring junk gives thousands a second: the clock's local time, with its time zone, is
+    // read once a second, and the milliseconds since counted on the monotonic clock.
+    QTime now();
     void publish(const FrameEvent &event);
 
     Listener m_listener;
     bool m_showKeys = false;
     quint8 m_lastCommand = 0;
     char m_cardKind = 0; // first record byte of the last block 0 written: which card it is
+    QTime m_timeRead;
+    QElapsedTimer m_sinceTimeRead;
 };

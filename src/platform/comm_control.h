@@ -51,6 +51,8 @@ public:
     qsizetype InBufferCount() const { return m_input.size(); }
     int CommEvent() const { return m_commEvent; }
     QString errorString() const { return m_error; }
+    // The device the last open reached, open or closed since; empty when that open failed.
+    QString deviceName() const { return m_device ? m_device->deviceName() : QString(); }
 
 signals:
     // Raised while at least RThreshold received bytes are waiting.

@@ -36,6 +36,7 @@ public:
     void write(const QByteArray &bytes) override;
     QByteArray takeReceived() override;
     QString errorString() const override { return m_error; }
+    QString deviceName() const override { return m_request.text(); }
 
 private:
     bool waitUntil(const std::function<bool()> &done, const QDeadlineTimer &deadline);

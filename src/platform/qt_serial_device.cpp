@@ -2,6 +2,7 @@
 
 QtSerialDevice::QtSerialDevice(const QString &location, QObject *parent)
     : SerialDevice(parent)
+    , m_location(location)
 {
     m_port.setPortName(location);
     connect(&m_port, &QSerialPort::readyRead, this, &SerialDevice::bytesReceived);

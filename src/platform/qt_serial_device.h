@@ -19,10 +19,12 @@ public:
     void write(const QByteArray &bytes) override;
     QByteArray takeReceived() override { return m_port.readAll(); }
     QString errorString() const override { return m_error; }
+    QString deviceName() const override { return m_location; }
 
 private:
     void onError(QSerialPort::SerialPortError error);
 
     QSerialPort m_port;
+    QString m_location;
     QString m_error;
 };

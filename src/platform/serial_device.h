@@ -36,6 +36,8 @@ public:
     // Everything received since the last call.
     virtual QByteArray takeReceived() = 0;
     virtual QString errorString() const = 0;
+    // What was opened, as a technician would name it again: a device path, a server's address.
+    virtual QString deviceName() const = 0;
 
 signals:
     // Bytes are waiting to be taken.

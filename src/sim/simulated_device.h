@@ -19,6 +19,7 @@ public:
     void write(const QByteArray &bytes) override;
     QByteArray takeReceived() override;
     QString errorString() const override { return m_errorString; }
+    QString deviceName() const override { return QStringLiteral("simulated terminal"); }
 
     TerminalSimulator &terminal() { return m_terminal; }
     // While missing, open() fails the way an unplugged adapter does.

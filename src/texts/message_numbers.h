@@ -1,5 +1,5 @@
 // Numbers of the language texts added beside the window's own captions: diagnosis, the port
-// finder and profiles. They follow the response and field texts (155 to 177).
+// finder, profiles and the history. They follow the response and field texts (155 to 177).
 #pragma once
 
 namespace Mis {
@@ -52,5 +52,29 @@ inline constexpr int ProfileRejected = 224; // %1: the file, %2: why
 inline constexpr int ProfileNotSaved = 225;
 inline constexpr int ProfileFiles = 226; // the file dialogs' filter name
 
-inline constexpr int LastAdded = 227;
+// The history: Tools > History in the window, porteval-cli history
+inline constexpr int History = 228; // the action that opens it
+inline constexpr int HistoryTitle = 229;
+// time, program, port, operation, result, status line, duration, firmware, card written
+inline constexpr int HistoryFirstColumn = 230;
+inline constexpr int ProgramWindow = 239;
+inline constexpr int ProgramCli = 240;
+inline constexpr int FirstOperation = 241; // in the order of kHistoryOperations
+inline constexpr int HistoryFilterText = 250;
+inline constexpr int HistoryAllPorts = 251;
+inline constexpr int HistoryAllOutcomes = 252;
+inline constexpr int HistorySucceeded = 253;
+inline constexpr int HistoryFailed = 254;
+inline constexpr int HistoryExport = 255;
+inline constexpr int HistoryReload = 256;
+inline constexpr int HistoryShown = 257; // %1 of %2 operations
+inline constexpr int HistorySkipped = 258; // %1: lines that are not records
+inline constexpr int HistoryCsvFiles = 259; // the export dialog's filter name
+inline constexpr int HistoryExported = 260; // %1: the file
+inline constexpr int HistoryNotExported = 261; // %1: the file, %2: why
+
+// The frame monitor's Save while the keys are shown
+inline constexpr int MonitorSaveKeys = 262;
+
+inline constexpr int LastAdded = 262;
 } // namespace Mis

@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScreen>
@@ -21,10 +22,10 @@
 
 using namespace Qt::StringLiterals;
 
-FrameMonitor::FrameMonitor(const LanguageTable &languages, QWidget *parent)
+FrameMonitor::FrameMonitor(FrameMonitorModel &rows, const LanguageTable &languages, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_languages(languages)
-    , m_model(new FrameMonitorModel(languages, this))
+    , m_model(&rows)
 {
     setObjectName(u"frameMonitor"_s);
     resize(940, 380);
@@ -83,11 +84,6 @@ FrameMonitor::FrameMonitor(const LanguageTable &languages, QWidget *parent)
 
 FrameMonitor::~FrameMonitor() = default;
 
-void FrameMonitor::addEvent(const FrameEvent &event)
-{
-    m_model->append(event);
-}
-
 void FrameMonitor::placeBeside(const QWidget *window)
 {
     const QScreen *screen = window->screen();
@@ -126,7 +122,7 @@ QString FrameMonitor::selectedText() const
     return lines.join(u'\n');
 }
 
-bool FrameMonitor::saveTo(const QString &path, QString *error)
+bool FrameMonitor::saveTo(const QString &path, bool keysInClear, QString *error)
 {
     m_model->flush();
     QSaveFile file(path);
@@ -135,7 +131,7 @@ bool FrameMonitor::saveTo(const QString &path, QString *error)
         return false;
     }
     for (int row = 0; row < m_model->rowCount(); ++row)
-        file.write(m_model->rowText(row).toUtf8() + '\n');
+        file.write(m_model->rowText(row, keysInClear).toUtf8() + '\n');
     if (!file.commit()) {
         *error = file.errorString();
         return false;
@@ -147,7 +143,6 @@ void FrameMonitor::closeEvent(QCloseEvent *event)
 {
     // Keys are shown for this sitting only.
     m_showKeys->setChecked(false);
-    emit closed();
     event->accept();
 }
 
@@ -162,7 +157,14 @@ void FrameMonitor::saveAll()
         this, m_languages.GetMis(Mis::MonitorSaveTitle), u"frames.txt"_s);
     if (path.isEmpty())
         return;
+    // Keys shown on the screen go to a file only when the user says so again: No, the default,
+    // saves them as "**".
+    const bool keysInClear = m_showKeys->isChecked()
+        && QMessageBox::question(this, m_languages.GetMis(Mis::MonitorSaveTitle),
+                                 m_languages.GetMis(Mis::MonitorSaveKeys),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            == QMessageBox::Yes;
     QString error;
-    if (!saveTo(path, &error))
+    if (!saveTo(path, keysInClear, &error))
         setWindowTitle(m_languages.GetMis(Mis::MonitorTitle) + u" \u2013 "_s + error);
 }

@@ -1,5 +1,6 @@
 // The frame monitor: a window of its own that shows every frame as it goes and comes, with keys
-// masked until the user asks to see them (for this window only, and only until it closes).
+// masked until the user asks to see them (for this window only, and only until it closes). Its
+// rows are collected from the program's start by the main window, whether it is open or not.
 #pragma once
 
 #include <QWidget>
@@ -9,17 +10,16 @@ class LanguageTable;
 class QCheckBox;
 class QPushButton;
 class QTableView;
-struct FrameEvent;
 
 class FrameMonitor : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit FrameMonitor(const LanguageTable &languages, QWidget *parent = nullptr);
+    FrameMonitor(FrameMonitorModel &rows, const LanguageTable &languages,
+                 QWidget *parent = nullptr);
     ~FrameMonitor() override;
 
-    void addEvent(const FrameEvent &event);
     // Below `window` if the screen has room there, else beside it, so as not to cover it.
     void placeBeside(const QWidget *window);
     void retranslate();
@@ -30,11 +30,9 @@ public:
 
     // The selected rows, one text line each, as "Copy" puts them on the clipboard.
     QString selectedText() const;
-    // Every row into `path`, one text line each; false with `error` set when it cannot.
-    bool saveTo(const QString &path, QString *error);
-
-signals:
-    void closed();
+    // Every row into `path`, one text line each, the keys as "**" unless `keysInClear`; false
+    // with `error` set when it cannot.
+    bool saveTo(const QString &path, bool keysInClear, QString *error);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

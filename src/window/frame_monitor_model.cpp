@@ -73,11 +73,11 @@ void FrameMonitorModel::retranslate()
         emit dataChanged(index(0, 0), index(int(m_rows.size()) - 1, ColumnCount - 1));
 }
 
-QString FrameMonitorModel::rowText(int row) const
+QString FrameMonitorModel::rowText(int row, bool showKeys) const
 {
     QStringList cells;
     for (int column = 0; column < ColumnCount; ++column)
-        cells << cellText(m_rows[std::size_t(row)], column);
+        cells << cellText(m_rows[std::size_t(row)], column, showKeys);
     return cells.join(u'\t');
 }
 
@@ -95,7 +95,7 @@ QVariant FrameMonitorModel::data(const QModelIndex &index, int role) const
 {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= int(m_rows.size()))
         return {};
-    return cellText(m_rows[std::size_t(index.row())], index.column());
+    return cellText(m_rows[std::size_t(index.row())], index.column(), m_showKeys);
 }
 
 QVariant FrameMonitorModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -105,7 +105,7 @@ QVariant FrameMonitorModel::headerData(int section, Qt::Orientation orientation,
     return m_languages.GetMis(Mis::MonitorFirstColumn + section);
 }
 
-QString FrameMonitorModel::cellText(const Row &row, int column) const
+QString FrameMonitorModel::cellText(const Row &row, int column, bool showKeys) const
 {
     const FrameEvent &event = row.event;
     using Kind = FrameEvent::Kind;
@@ -133,7 +133,7 @@ QString FrameMonitorModel::cellText(const Row &row, int column) const
             return {};
         return m_languages.GetMis(Mis::FirstDropReason + int(event.drop) - int(FrameDrop::Short));
     case Frame: {
-        QString hex = event.hex(m_showKeys);
+        QString hex = event.hex(showKeys);
         if (row.frameSize > event.frame.size())
             hex += u" \u2026 (%1 B)"_s.arg(row.frameSize);
         return hex;

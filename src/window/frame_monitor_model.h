@@ -38,8 +38,9 @@ public:
     // The texts of the current language changed.
     void retranslate();
 
-    // One row as copied and saved: the columns separated by tabs.
-    QString rowText(int row) const;
+    // One row as copied and saved: the columns separated by tabs, the keys as shown.
+    QString rowText(int row) const { return rowText(row, m_showKeys); }
+    QString rowText(int row, bool showKeys) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -54,7 +55,7 @@ private:
         qsizetype frameSize = 0; // before the frame was cut to kMaxFrameBytes
     };
 
-    QString cellText(const Row &row, int column) const;
+    QString cellText(const Row &row, int column, bool showKeys) const;
 
     const LanguageTable &m_languages;
     std::deque<Row> m_rows;

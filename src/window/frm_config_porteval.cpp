@@ -2,13 +2,17 @@
 
 #include "commands/cards.h"
 #include "commands/key_card_query.h"
+#include "history/history_record.h"
 #include "platform/shell.h"
 #include "texts/message_numbers.h"
 #include "texts/response_text.h"
 #include "window/clickable_label.h"
 #include "window/control_state.h"
 #include "window/frame_monitor.h"
+#include "window/frame_monitor_model.h"
+#include "window/history_dialog.h"
 #include "window/length_limit_validator.h"
+#include "window/operation_recorder.h"
 #include "window/port_finder.h"
 #include "window/profile_actions.h"
 #include "window/tool_actions.h"
@@ -43,9 +47,14 @@ frmConfigPorteval::frmConfigPorteval(PortProvider &ports, const QString &languag
     , link(*this)
     , m_ports(ports)
     , m_languageFolder(languageFolder)
+    , m_frames(new FrameMonitorModel(languages, this))
+    , m_recorder(new OperationRecorder(this))
 {
     createControls();
     connectHandlers();
+    // The monitor shows what happened before it was opened too: the frames that led to a
+    // failure are there when the technician opens it after one.
+    link.setFrameListener([this](const FrameEvent &event) { m_frames->append(event); });
     // The tick counts down every wait; it runs from the start to the end, waiting or not.
     // A coarse timer may fire 5% early, which would cut a 2 s budget to 1.8 s.
     Timer1.setTimerType(Qt::PreciseTimer);
@@ -58,8 +67,11 @@ frmConfigPorteval::~frmConfigPorteval()
 {
     // A wait still under way (the window torn down from inside an operation) ends at once.
     link.abortWaits();
-    // A port finder still probing reads the language table, which goes before the children.
+    // A port finder still probing, and the monitor and the history as they hide, read the
+    // language table, which goes before the children.
     qDeleteAll(findChildren<PortFinder *>(Qt::FindDirectChildrenOnly));
+    delete m_historyDialog;
+    delete m_monitor;
 }
 
 void frmConfigPorteval::setVersionText(const QString &text)
@@ -71,15 +83,26 @@ void frmConfigPorteval::connectHandlers()
 {
     connect(&Timer1, &QTimer::timeout, this, &frmConfigPorteval::Timer1_Timer);
     connect(&ctlMSComm1, &CommControl::OnComm, this, &frmConfigPorteval::ctlMSComm1_OnComm);
-    connect(cmdOpenCOM, &QPushButton::clicked, this, &frmConfigPorteval::cmdOpenCOM_Click);
-    connect(cmdCloseCOM, &QPushButton::clicked, this, &frmConfigPorteval::cmdCloseCOM_Click);
+    // Every operation the user starts goes through runRecorded.
+    const auto recorded = [this](const char *operation, std::function<quint8()> handler) {
+        return [this, operation, handler] {
+            runRecorded(operation, handler);
+        };
+    };
+    connect(cmdOpenCOM, &QPushButton::clicked, this,
+            recorded("open-port", [this] { return cmdOpenCOM_Click(); }));
+    connect(cmdCloseCOM, &QPushButton::clicked, this,
+            recorded("close-port", [this] { return cmdCloseCOM_Click(); }));
     connect(lNorvalt, &ClickableLabel::clicked, this, &frmConfigPorteval::lNorvalt_Click);
     connect(cmdGetInfoKeyCard, &QPushButton::clicked, this,
-            &frmConfigPorteval::cmdGetInfoKeyCard_Click);
+            recorded("read-keys", [this] { return cmdGetInfoKeyCard_Click(); }));
     for (int i = 0; i < 2; ++i) {
-        connect(cmdCfgMaster[i], &QPushButton::clicked, this, [this, i] { cmdCfgMaster_Click(i); });
-        connect(cmdCfgConfig[i], &QPushButton::clicked, this, [this, i] { cmdCfgConfig_Click(i); });
-        connect(cmdCfgMis[i], &QPushButton::clicked, this, [this, i] { cmdCfgMis_Click(i); });
+        connect(cmdCfgMaster[i], &QPushButton::clicked, this,
+                recorded("write-master", [this, i] { return cmdCfgMaster_Click(i); }));
+        connect(cmdCfgConfig[i], &QPushButton::clicked, this,
+                recorded("write-config", [this, i] { return cmdCfgConfig_Click(i); }));
+        connect(cmdCfgMis[i], &QPushButton::clicked, this,
+                recorded("write-messages", [this, i] { return cmdCfgMis_Click(i); }));
     }
     for (int i = 0; i < 5; ++i)
         connect(cIdioma[i], &ClickableLabel::clicked, this, [this, i] { cIdioma_Click(i); });
@@ -91,10 +114,28 @@ void frmConfigPorteval::connectHandlers()
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &frmConfigPorteval::cmdStopWait_Click);
     connect(tools->monitor, &QAction::triggered, this, &frmConfigPorteval::openFrameMonitor);
-    connect(tools->beep, &QAction::triggered, this, &frmConfigPorteval::BeepSound);
+    connect(tools->beep, &QAction::triggered, this,
+            recorded("beep", [this] { return BeepSound(); }));
     connect(tools->findTerminal, &QAction::triggered, this, &frmConfigPorteval::openPortFinder);
     connect(tools->saveProfile, &QAction::triggered, profiles, &ProfileActions::saveWithDialogs);
     connect(tools->loadProfile, &QAction::triggered, profiles, &ProfileActions::loadWithDialog);
+    connect(tools->history, &QAction::triggered, this, &frmConfigPorteval::openHistory);
+}
+
+void frmConfigPorteval::runRecorded(const char *operation, const std::function<quint8()> &handler)
+{
+    const QLatin1String name(operation);
+    QJsonObject card;
+    if (name == QLatin1String("write-config"))
+        card = configCardFields(configFieldTexts());
+    else if (name == QLatin1String("write-messages"))
+        card = messagesCardFields(selectedMessage() + 1, messageText(selectedMessage()));
+    // One started inside another's wait (the controls are off then, so it cannot be a reader
+    // operation) is part of that one's record.
+    const bool recording = m_recorder->begin(name, cEditCfg1->text(), card);
+    const quint8 result = handler();
+    if (recording)
+        m_recorder->end(result, ctlMSComm1.deviceName());
 }
 
 void frmConfigPorteval::Form_Load()
@@ -128,6 +169,8 @@ void frmConfigPorteval::Form_QueryUnload()
 {
     if (m_monitor)
         m_monitor->close();
+    if (m_historyDialog)
+        m_historyDialog->close();
     oTooltip.reset();
     // The operation under way, if any, stops waiting; its remaining commands fail at once.
     link.abortWaits();
@@ -152,17 +195,18 @@ QString frmConfigPorteval::portListForTooltip() const
     return lines.isEmpty() ? u"(-)"_s : lines.join(u'\n');
 }
 
-void frmConfigPorteval::cmdOpenCOM_Click()
+quint8 frmConfigPorteval::cmdOpenCOM_Click()
 {
     EnableControls(false);
     if (bPortOpen != 0) {
         EnableControls(true);
         SetStatus(u"OpenPortCOM:"_s, kPortWrongState);
-        return;
+        return kPortWrongState;
     }
     auto fail = [this] {
         EnableControls(true);
         SetStatus(u"OpenPortCOM:"_s, kPortFailed);
+        return kPortFailed;
     };
     // A port number or "COMn", a device path beginning with "/", or a serial device server's
     // "tcp://" or "rfc2217://" address.
@@ -172,20 +216,22 @@ void frmConfigPorteval::cmdOpenCOM_Click()
     bPortOpen = 1;
     EnableControls(true);
     SetStatus(u"OpenPortCOM:"_s, 0);
+    return 0;
 }
 
-void frmConfigPorteval::cmdCloseCOM_Click()
+quint8 frmConfigPorteval::cmdCloseCOM_Click()
 {
     quint8 code = kPortWrongState;
     if (bPortOpen == 1) {
         if (!ctlMSComm1.setPortOpen(false)) {
             SetStatus(u"ClosePort:"_s, kPortFailed);
-            return;
+            return kPortFailed;
         }
         bPortOpen = 0;
         code = 0;
     }
     SetStatus(u"ClosePort:"_s, code);
+    return code;
 }
 
 void frmConfigPorteval::lNorvalt_Click()
@@ -193,34 +239,34 @@ void frmConfigPorteval::lNorvalt_Click()
     openInDefaultBrowser(QUrl(QStringLiteral(PORTEVAL_WEB_URL)));
 }
 
-void frmConfigPorteval::cmdGetInfoKeyCard_Click()
+quint8 frmConfigPorteval::cmdGetInfoKeyCard_Click()
 {
-    ::cmdGetInfoKeyCard(*this);
+    return ::cmdGetInfoKeyCard(*this);
 }
 
-void frmConfigPorteval::cmdCfgMaster_Click(int index)
+quint8 frmConfigPorteval::cmdCfgMaster_Click(int index)
 {
-    ::cmdCfgMaster(*this, index);
+    return ::cmdCfgMaster(*this, index);
 }
 
-void frmConfigPorteval::cmdCfgConfig_Click(int index)
+quint8 frmConfigPorteval::cmdCfgConfig_Click(int index)
 {
-    ::cmdCfgConfig(*this, index);
+    return ::cmdCfgConfig(*this, index);
 }
 
-void frmConfigPorteval::cmdCfgMis_Click(int index)
+quint8 frmConfigPorteval::cmdCfgMis_Click(int index)
 {
-    ::cmdCfgMis(*this, index);
+    return ::cmdCfgMis(*this, index);
 }
 
-void frmConfigPorteval::GetFWVersion()
+quint8 frmConfigPorteval::GetFWVersion()
 {
-    ::GetFWVersion(*this);
+    return ::GetFWVersion(*this);
 }
 
-void frmConfigPorteval::BeepSound()
+quint8 frmConfigPorteval::BeepSound()
 {
-    ::BeepSound(*this);
+    return ::BeepSound(*this);
 }
 
 void frmConfigPorteval::EnableControls(bool bEnable)
@@ -288,6 +334,7 @@ void frmConfigPorteval::ShowMisResp(quint8 bNumResp)
 
 void frmConfigPorteval::SetTextStatus(const QString &sText)
 {
+    m_recorder->statusLine(sText);
     txtStatus->setText(sText);
     RefreshControls();
 }
@@ -350,21 +397,33 @@ void frmConfigPorteval::openPortFinder()
     auto *finder = new PortFinder(m_ports, languages, this);
     finder->setAttribute(Qt::WA_DeleteOnClose);
     connect(finder, &PortFinder::portChosen, cEditCfg1, &QLineEdit::setText);
+    // Each port asked is an operation of its own on record.
+    connect(finder, &PortFinder::portAsked, m_recorder, &OperationRecorder::recordOutcome);
     finder->open();
 }
 
 void frmConfigPorteval::openFrameMonitor()
 {
     if (!m_monitor) {
-        m_monitor = new FrameMonitor(languages, this);
-        // Frames are only collected while someone looks at them.
-        connect(m_monitor, &FrameMonitor::closed, this, [this] { link.setFrameListener(nullptr); });
+        m_monitor = new FrameMonitor(*m_frames, languages, this);
         m_monitor->placeBeside(this);
     }
-    link.setFrameListener([this](const FrameEvent &event) { m_monitor->addEvent(event); });
     m_monitor->show();
     m_monitor->raise();
     m_monitor->activateWindow();
+}
+
+void frmConfigPorteval::openHistory()
+{
+    if (!m_historyDialog) {
+        m_historyDialog = new HistoryDialog(m_recorder->path(), languages, this);
+        connect(m_recorder, &OperationRecorder::recorded, m_historyDialog,
+                &HistoryDialog::addRecord);
+    }
+    m_historyDialog->reload();
+    m_historyDialog->show();
+    m_historyDialog->raise();
+    m_historyDialog->activateWindow();
 }
 
 QString frmConfigPorteval::keyText(int sector) const

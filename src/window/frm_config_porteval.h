@@ -10,10 +10,14 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class ClickableLabel;
 class FrameMonitor;
+class FrameMonitorModel;
+class HistoryDialog;
+class OperationRecorder;
 class ProfileActions;
 class QButtonGroup;
 class QComboBox;
@@ -87,19 +91,21 @@ public:
     ReaderLink link;
 
     // Start-up, shut-down and the port.
+    // The port handlers and the reader operations return the result their status line ends
+    // with, for the history.
     void Form_Load();
     void Form_QueryUnload();
-    void cmdOpenCOM_Click();
-    void cmdCloseCOM_Click();
+    quint8 cmdOpenCOM_Click();
+    quint8 cmdCloseCOM_Click();
     void lNorvalt_Click();
 
     // Reader operations.
-    void cmdGetInfoKeyCard_Click();
-    void cmdCfgMaster_Click(int index);
-    void cmdCfgConfig_Click(int index);
-    void cmdCfgMis_Click(int index);
-    void GetFWVersion();
-    void BeepSound();
+    quint8 cmdGetInfoKeyCard_Click();
+    quint8 cmdCfgMaster_Click(int index);
+    quint8 cmdCfgConfig_Click(int index);
+    quint8 cmdCfgMis_Click(int index);
+    quint8 GetFWVersion();
+    quint8 BeepSound();
 
     // Control state, language and status line.
     void EnableControls(bool bEnable) override;
@@ -131,9 +137,15 @@ public:
     // "Find the terminal": the port finder, over the ports this window opens.
     void openPortFinder();
 
-    // The frame monitor, made on first use; nullptr before.
+    // The frame monitor, made on first use; nullptr before. Its rows are collected from the
+    // start.
     void openFrameMonitor();
     FrameMonitor *frameMonitor() const { return m_monitor; }
+    FrameMonitorModel &frameRows() const { return *m_frames; }
+
+    // Tools > History, made on first use; nullptr before.
+    void openHistory();
+    HistoryDialog *historyDialog() const { return m_historyDialog; }
 
     // ReaderWindow: the controls the operations read and fill.
     void setKeyCardRead() override { bKeyCardRead = true; }
@@ -154,11 +166,17 @@ protected:
 private:
     void createControls();
     void connectHandlers();
+    // Runs an operation the user started and puts it on record: the one place where the
+    // window's operations begin and end.
+    void runRecorded(const char *operation, const std::function<quint8()> &handler);
     QString portListForTooltip() const;
     void showLanguageSelection();
 
     PortProvider &m_ports;
     QString m_languageFolder;
     FrameMonitor *m_monitor = nullptr;
+    FrameMonitorModel *m_frames = nullptr;
+    OperationRecorder *m_recorder = nullptr;
+    HistoryDialog *m_historyDialog = nullptr;
     bool m_portLostPending = false;
 };

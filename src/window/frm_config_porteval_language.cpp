@@ -3,6 +3,7 @@
 #include "window/clickable_label.h"
 #include "window/frame_monitor.h"
 #include "window/frm_config_porteval.h"
+#include "window/history_dialog.h"
 #include "window/length_limit_validator.h"
 #include "window/tool_actions.h"
 #include "window/tooltip.h"
@@ -133,6 +134,8 @@ void frmConfigPorteval::IniMis()
     tools->retranslate();
     if (m_monitor)
         m_monitor->retranslate();
+    if (m_historyDialog)
+        m_historyDialog->retranslate();
 }
 
 // The label of the current language is underlined and says so to a screen reader; labels of

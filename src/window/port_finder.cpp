@@ -97,6 +97,7 @@ void PortFinder::showOutcome(int index, const PortOutcome &outcome)
             m_list->setCurrentRow(index);
     }
     ++m_done;
+    emit portAsked(outcome);
 }
 
 void PortFinder::showCount()

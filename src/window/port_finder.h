@@ -28,6 +28,8 @@ public:
 signals:
     // The port text to put into the port box.
     void portChosen(const QString &portText);
+    // One port has answered, or not.
+    void portAsked(const PortOutcome &outcome);
     void probingFinished();
 
 private:

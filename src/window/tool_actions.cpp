@@ -42,6 +42,7 @@ ToolActions::ToolActions(QWidget *window, QWidget *portArea, const LanguageTable
     beep = newAction(window, "actionBeep", QKeySequence(Qt::CTRL | Qt::Key_B));
     saveProfile = newAction(window, "actionSaveProfile", QKeySequence(Qt::CTRL | Qt::Key_S));
     loadProfile = newAction(window, "actionLoadProfile", QKeySequence(Qt::CTRL | Qt::Key_O));
+    history = newAction(window, "actionHistory", QKeySequence(Qt::CTRL | Qt::Key_H));
 
     monitorButton = flatButton(window, "cmdMonitor");
     monitorButton->setDefaultAction(monitor);
@@ -52,7 +53,7 @@ ToolActions::ToolActions(QWidget *window, QWidget *portArea, const LanguageTable
     menu->addSeparator();
     menu->addActions({ saveProfile, loadProfile });
     menu->addSeparator();
-    menu->addAction(monitor);
+    menu->addActions({ monitor, history });
     toolsButton->setMenu(menu);
 
     // The port area answers a right click (or the menu key) anywhere in it, also on its
@@ -78,6 +79,7 @@ void ToolActions::retranslate()
     beep->setText(text(Mis::Beep));
     saveProfile->setText(text(Mis::SaveProfile));
     loadProfile->setText(text(Mis::LoadProfile));
+    history->setText(text(Mis::History));
     toolsButton->setText(text(Mis::Tools));
     toolsButton->setToolTip(text(Mis::ToolsTip));
     // Buttons are announced by their text; the tips say what they open.

@@ -1,6 +1,6 @@
-// What the window offers beside its design: the frame monitor, finding the terminal, its beep and
-// site profiles. Each is an action with a keyboard shortcut, reached from a small row under the
-// tabs and, for the port ones, from the port area's context menu.
+// What the window offers beside its design: the frame monitor, finding the terminal, its beep,
+// site profiles and the history. Each is an action with a keyboard shortcut, reached from a small
+// row under the tabs and, for the port ones, from the port area's context menu.
 #pragma once
 
 #include <QObject>
@@ -31,6 +31,7 @@ public:
     QAction *beep = nullptr;
     QAction *saveProfile = nullptr;
     QAction *loadProfile = nullptr;
+    QAction *history = nullptr;
     QToolButton *monitorButton = nullptr;
     QToolButton *toolsButton = nullptr;
 

@@ -1,6 +1,7 @@
-#include "owner_only_file.h"
+#include "secret_file.h"
 
-#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 
 #ifdef Q_OS_WIN
 #include <QDir>
@@ -24,7 +25,7 @@ struct LocalFreer
     void operator()(void *memory) const { LocalFree(memory); }
 };
 
-// The user this process runs as; empty when the token cannot be read.
+// The user this process runs as (a TOKEN_USER); empty when the token cannot be read.
 std::vector<char> currentUser()
 {
     HANDLE token = nullptr;
@@ -43,18 +44,12 @@ PSID sidOf(std::vector<char> &user)
     return reinterpret_cast<TOKEN_USER *>(user.data())->User.Sid;
 }
 
-QString systemMessage(DWORD code)
-{
-    return u"Windows error %1"_s.arg(code);
-}
-
-} // namespace
-
+// An access list of one entry, the current user with every right, protected from the folder's.
 bool restrictToOwner(const QString &path, QString *error)
 {
     std::vector<char> user = currentUser();
     if (user.empty()) {
-        *error = systemMessage(GetLastError());
+        *error = u"cannot tell who runs this program (Windows error %1)"_s.arg(GetLastError());
         return false;
     }
     EXPLICIT_ACCESSW access {};
@@ -65,25 +60,42 @@ bool restrictToOwner(const QString &path, QString *error)
     access.Trustee.TrusteeType = TRUSTEE_IS_USER;
     access.Trustee.ptstrName = static_cast<LPWSTR>(sidOf(user));
     PACL rawAcl = nullptr;
-    if (const DWORD code = SetEntriesInAclW(1, &access, nullptr, &rawAcl); code != ERROR_SUCCESS) {
-        *error = systemMessage(code);
-        return false;
-    }
+    DWORD code = SetEntriesInAclW(1, &access, nullptr, &rawAcl);
     const std::unique_ptr<ACL, LocalFreer> acl(rawAcl);
     std::wstring native = QDir::toNativeSeparators(path).toStdWString();
-    // Protected: the folder's entries (Users, Everyone, ...) are no longer inherited.
-    const DWORD code
-        = SetNamedSecurityInfoW(native.data(), SE_FILE_OBJECT,
-                                DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                nullptr, nullptr, acl.get(), nullptr);
+    if (code == ERROR_SUCCESS) {
+        code
+            = SetNamedSecurityInfoW(native.data(), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, acl.get(), nullptr);
+    }
     if (code != ERROR_SUCCESS) {
-        *error = systemMessage(code);
+        *error = u"cannot make %1 its owner's alone (Windows error %2)"_s.arg(path).arg(code);
         return false;
     }
     return true;
 }
 
-bool othersMayAccess(const QString &path)
+} // namespace
+
+bool writeSecretFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    // Windows gives no say over the access list of the file QSaveFile writes first; it is set on
+    // the file once in place, before anything reads it.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    file.write(bytes);
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return restrictToOwner(path, error);
+}
+
+bool readableByOthers(const QString &path)
 {
     std::vector<char> user = currentUser();
     if (user.empty())
@@ -106,8 +118,7 @@ bool othersMayAccess(const QString &path)
         void *entry = nullptr;
         if (!GetAce(acl, i, &entry))
             return true;
-        const auto *header = static_cast<ACE_HEADER *>(entry);
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE)
+        if (static_cast<ACE_HEADER *>(entry)->AceType != ACCESS_ALLOWED_ACE_TYPE)
             continue;
         auto *allowed = static_cast<ACCESS_ALLOWED_ACE *>(entry);
         if (!EqualSid(reinterpret_cast<PSID>(&allowed->SidStart), sidOf(user)))
@@ -118,25 +129,28 @@ bool othersMayAccess(const QString &path)
 
 #else
 
-namespace {
-constexpr QFileDevice::Permissions kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup
-    | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther
-    | QFileDevice::ExeOther;
-} // namespace
-
-bool restrictToOwner(const QString &path, QString *error)
+bool writeSecretFile(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QFile file(path);
-    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+    QSaveFile file(path);
+    // Narrowed before anything is written: the new file that replaces `path` is never readable
+    // by others, whatever the older one allowed.
+    if (!file.open(QIODevice::WriteOnly)
+        || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    file.write(bytes);
+    if (!file.commit()) {
         *error = file.errorString();
         return false;
     }
     return true;
 }
 
-bool othersMayAccess(const QString &path)
+bool readableByOthers(const QString &path)
 {
-    return QFile::exists(path) && (QFile::permissions(path) & kOthers);
+    return QFileInfo(path).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther);
 }
 
 #endif
