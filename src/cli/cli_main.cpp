@@ -49,15 +49,16 @@ void printLine(const QString &line)
     std::fflush(stdout);
 }
 
-// With several ports at once, every trace line says which port it belongs to.
-thread_local QString tracePort;
+// With several ports at once, every trace line says which port it belongs to. A plain pointer:
+// a thread_local with a destructor corrupts the heap at thread exit in MinGW builds.
+thread_local const QString *tracePort = nullptr;
 bool severalPorts = false;
 
 void traceHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     QString line = qFormatLogMessage(type, context, message);
-    if (severalPorts && !tracePort.isEmpty())
-        line = tracePort + u": "_s + line;
+    if (severalPorts && tracePort)
+        line = *tracePort + u": "_s + line;
     std::fputs(qPrintable(line + u'\n'), stderr);
 }
 
@@ -282,12 +283,14 @@ int main(int argc, char *argv[])
     const LanguageTable *texts = &languages;
     const bool demo = request->demo;
     jobs.start(portList, [plan, texts, demo](const QString &port) {
-        tracePort = port;
+        tracePort = &port;
         const std::unique_ptr<PortProvider> own = newProvider(demo);
-        return runOnPort(*own, *texts, port, plan.command,
-                         [&plan](ReaderSession &session, QJsonObject &fields) {
-                             return runOperation(session, plan, fields);
-                         });
+        PortOutcome outcome = runOnPort(*own, *texts, port, plan.command,
+                                        [&plan](ReaderSession &session, QJsonObject &fields) {
+                                            return runOperation(session, plan, fields);
+                                        });
+        tracePort = nullptr;
+        return outcome;
     });
     return app.exec();
 }
