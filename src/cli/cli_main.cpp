@@ -21,6 +21,10 @@
 #include <cstdio>
 #include <memory>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -45,7 +49,7 @@ sent then); 3 a port could not be opened. "find" ends with 0 when any terminal a
 
 void printLine(const QString &line)
 {
-    std::fputs(qPrintable(line + u'\n'), stdout);
+    std::fputs(qUtf8Printable(line + u'\n'), stdout);
     std::fflush(stdout);
 }
 
@@ -59,7 +63,7 @@ void traceHandler(QtMsgType type, const QMessageLogContext &context, const QStri
     QString line = qFormatLogMessage(type, context, message);
     if (severalPorts && tracePort)
         line = *tracePort + u": "_s + line;
-    std::fputs(qPrintable(line + u'\n'), stderr);
+    std::fputs(qUtf8Printable(line + u'\n'), stderr);
 }
 
 QJsonObject outcomeObject(const PortOutcome &outcome)
@@ -108,7 +112,7 @@ bool moveKeysToFile(PortOutcome &outcome, const QString &path)
         keys[std::size_t(i)] = read[i].toString();
     QString error;
     if (!writeKeyFile(path, keys, &error)) {
-        std::fprintf(stderr, "porteval-cli: %s: %s\n", qPrintable(path), qPrintable(error));
+        std::fprintf(stderr, "porteval-cli: %s: %s\n", qUtf8Printable(path), qUtf8Printable(error));
         return false;
     }
     outcome.fields.insert(u"keyFile"_s, path);
@@ -126,7 +130,7 @@ int exitCodeOf(const PortOutcome &outcome)
 // stdout learns why nothing ran.
 int usageError(const QString &text, bool json)
 {
-    std::fprintf(stderr, "porteval-cli: %s\n", qPrintable(text));
+    std::fprintf(stderr, "porteval-cli: %s\n", qUtf8Printable(text));
     if (json) {
         const QJsonObject object { { u"exit"_s, kExitUsage }, { u"text"_s, text } };
         printLine(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
@@ -179,6 +183,10 @@ std::optional<QString> refusedField(const CliRequest &request, const LanguageTab
 
 int main(int argc, char *argv[])
 {
+#ifdef Q_OS_WIN
+    // Everything goes out as UTF-8, as JSON must; a console is told so, to show accents right.
+    SetConsoleOutputCP(CP_UTF8);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"porteval-cli"_s);
     QCoreApplication::setApplicationVersion(QStringLiteral(PORTEVAL_VERSION));
@@ -198,7 +206,7 @@ int main(int argc, char *argv[])
         QString text = parser.helpText();
         text.replace(text.indexOf(u' ') + 1, app.arguments().constFirst().size(),
                      u"porteval-cli"_s);
-        std::fputs(qPrintable(text + QLatin1String(kCommands)), stdout);
+        std::fputs(qUtf8Printable(text + QLatin1String(kCommands)), stdout);
         return kExitOk;
     }
     if (parser.isSet(version)) {
@@ -210,7 +218,7 @@ int main(int argc, char *argv[])
     if (!request)
         return usageError(error + u" (see --help)"_s, json);
     for (const QString &warning : request->warnings)
-        std::fprintf(stderr, "porteval-cli: %s\n", qPrintable(warning));
+        std::fprintf(stderr, "porteval-cli: %s\n", qUtf8Printable(warning));
 
     // The language files are found as the window finds them: beside the program.
     LanguageTable languages;
@@ -259,7 +267,7 @@ int main(int argc, char *argv[])
     HistoryWriter history;
     QObject::connect(&history, &HistoryWriter::failed, &app, [&history](const QString &why) {
         std::fprintf(stderr, "porteval-cli: history not written to %s: %s\n",
-                     qPrintable(history.path()), qPrintable(why));
+                     qUtf8Printable(history.path()), qUtf8Printable(why));
     });
     const QJsonObject card = cardFields(*request);
 

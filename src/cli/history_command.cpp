@@ -18,13 +18,13 @@ int printHistory(const CliRequest &request, const LanguageTable &languages)
 
     const HistoryFile::Contents contents = HistoryFile().read();
     for (const QString &note : contents.notes)
-        std::fprintf(stderr, "porteval-cli: %s\n", qPrintable(note));
+        std::fprintf(stderr, "porteval-cli: %s\n", qUtf8Printable(note));
     for (const HistoryRecord &record : contents.records) {
         if (!filter.matches(record))
             continue;
         const QString line = request.json ? QString::fromUtf8(record.toJsonLine())
                                           : historyLine(record, languages);
-        std::fputs(qPrintable(line + u'\n'), stdout);
+        std::fputs(qUtf8Printable(line + u'\n'), stdout);
     }
     std::fflush(stdout);
     return kExitOk;
