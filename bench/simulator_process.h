@@ -1,4 +1,5 @@
-// porteval-terminal-sim started for a benchmark, logging every frame it receives.
+// porteval-terminal-sim started for a benchmark, logging every frame it receives: on a
+// pseudo-terminal, or where there are none (Windows) on a free TCP port.
 #pragma once
 
 #include <QFile>
@@ -12,6 +13,9 @@ public:
     explicit SimulatorProcess(QStringList arguments)
     {
         arguments << QStringLiteral("--log") << logPath();
+#ifndef PORTEVAL_HAVE_PTY
+        arguments << QStringLiteral("--listen") << QStringLiteral("tcp://127.0.0.1:0");
+#endif
         m_process.start(QStringLiteral(PORTEVAL_TERMINAL_SIM), arguments);
         if (m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000))
             device = QString::fromLocal8Bit(m_process.readLine().trimmed());
@@ -23,7 +27,10 @@ public:
             m_process.kill();
     }
 
-    QString logPath() const { return m_dir.filePath(QStringLiteral("frames.jsonl")); }
+    QString logPath() const
+    {
+        return m_dir.filePath(QStringLiteral("frames.jsonl"));
+    }
 
     // Bytes of all command frames received so far, from the log.
     qint64 loggedCommandBytes() const
