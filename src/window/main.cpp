@@ -11,6 +11,10 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -38,6 +42,21 @@ bool windowCanOpen(const QStringList &arguments)
 #else
     Q_UNUSED(arguments);
     return true;
+#endif
+}
+
+// Under Wine, Qt's Windows font engine (GDI and DirectWrite alike) draws no text in line edits:
+// the port box and the key boxes look empty. Its FreeType engine draws them. On Windows itself
+// nothing changes, and a platform the user names wins.
+void drawTextUnderWine(const QStringList &arguments)
+{
+#ifdef Q_OS_WIN
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll && GetProcAddress(ntdll, "wine_get_version")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !arguments.contains(u"-platform"_s))
+        qputenv("QT_QPA_PLATFORM", "windows:fontengine=freetype");
+#else
+    Q_UNUSED(arguments);
 #endif
 }
 
@@ -82,6 +101,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    drawTextUnderWine(arguments);
     QApplication app(argc, argv);
     initPortevalResources();
     QApplication::setWindowIcon(QIcon(u":/porteval/porteval.png"_s));
