@@ -1,0 +1,185 @@
+#!/bin/sh
+# Builds Qt 6.4.2 for 64-bit Windows (x86_64-w64-mingw32) once, into a cache folder, with
+# Debian's mingw-w64 cross compiler: only what porteval uses (Core, Gui, Widgets, Network, Test,
+# the Windows platform and style plugins, Qt Serial Port). Debian's own Qt 6.4.2 is the host
+# Qt that supplies moc, rcc and uic.
+#
+#   scripts/windows-toolchain.sh [--serialport-source FILE]
+#
+# Where: PORTEVAL_WINDOWS_QT, or ~/.cache/porteval/qt-6.4.2-mingw-w64. A stamp of the inputs
+# (sources and their checksums, compilers, options) is written last, so a second run with the
+# same inputs does nothing, a changed input rebuilds, and a build that stopped half-way is never
+# taken as finished. Every failure ends in one line on stderr that says what went wrong.
+# qtbase comes from Debian's source package (a deb-src entry is added if none is there); Qt
+# Serial Port from the release archive, ../shared/third_party/ on this project's machines.
+set -eu
+cd "$(dirname "$0")/.."
+
+qt_version=6.4.2
+qtbase_orig="qt6-base_${qt_version}+dfsg.orig.tar.xz"
+qtbase_sha256=4f14b89a9463a540fd84a6718b8519a2297119b454ef547721015a9e9019ae9e
+serialport_archive="qtserialport-everywhere-src-${qt_version}.tar.xz"
+serialport_sha256=682626d3ae07074df0f707dab880f1eab1c133a04d5bed688a3ec63af305ae89
+serialport_source="../shared/third_party/$serialport_archive"
+# Free space a build needs: sources, build trees and the installed Qt, with room to spare.
+need_mb=6000
+
+fail() {
+    echo "windows-toolchain: $*" >&2
+    exit 1
+}
+
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --serialport-source)
+        [ $# -ge 2 ] || fail "--serialport-source needs the path of $serialport_archive"
+        serialport_source="$2"
+        shift 2
+        ;;
+    *) fail "unknown argument '$1' (usage: $0 [--serialport-source FILE])" ;;
+    esac
+done
+
+cache="${XDG_CACHE_HOME:-$HOME/.cache}/porteval"
+. scripts/windows-qt-path.sh
+prefix="$windows_qt"
+stamp="$prefix/porteval-toolchain.stamp"
+work="$prefix.work"
+
+# What goes into the build: change any of it and the toolchain is built again.
+qtbase_features="-DFEATURE_sql=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF
+ -DFEATURE_xml=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF
+ -DFEATURE_direct2d=OFF -DFEATURE_gif=OFF -DFEATURE_jpeg=OFF -DFEATURE_ico=OFF
+ -DFEATURE_tabletevent=OFF -DFEATURE_openssl=OFF -DINPUT_openssl=no -DFEATURE_zstd=OFF
+ -DFEATURE_sql_sqlite=OFF -DFEATURE_networklistmanager=OFF"
+# The CMake toolchain file: posix threads, for std::mutex; the compiler's own sysroot only.
+toolchain_text='set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)'
+# Two mends to qtbase 6.4.2 for a build without OpenGL and Direct2D: its Windows platform plugin
+# still reaches for the dynamic GL context, and for the DirectWrite font database, which QtGui
+# only builds along with Direct2D. Each line: a file, then the sed expression for it.
+patches='src/plugins/platforms/windows/qwindowswindow.cpp s/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/
+src/plugins/platforms/windows/qwindowsintegration.cpp s/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/'
+
+# The packages the build needs, installed through the project's own installer.
+packages="cmake ninja-build xz-utils g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools"
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    log=$(mktemp)
+    scripts/deps.sh $missing > "$log" 2>&1 ||
+        fail "could not install$missing: $(grep -m1 -E '^(E:|W:)' "$log" || tail -n1 "$log")"
+    rm -f "$log"
+fi
+
+host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev)
+case "$host_qt" in
+"$qt_version"+*) ;;
+*) fail "the host Qt is $host_qt; the Windows Qt must be the same release, $qt_version" ;;
+esac
+
+[ -f "$serialport_source" ] || fail "$serialport_source not found (pass --serialport-source FILE)"
+sum=$(sha256sum "$serialport_source" | cut -d' ' -f1)
+[ "$sum" = "$serialport_sha256" ] ||
+    fail "$serialport_source: SHA256 $sum, expected $serialport_sha256 (not Qt Serial Port $qt_version)"
+
+compiler="x86_64-w64-mingw32-g++-posix"
+compiler_version=$("$compiler" --version | head -n1)
+
+wanted=$(printf '%s\n' "qt $qt_version" "qtbase $qtbase_orig $qtbase_sha256" \
+    "serialport $serialport_sha256" "host $host_qt" "compiler $compiler_version" \
+    "features $(echo $qtbase_features)" "patches $(echo "$patches" | sha256sum | cut -d' ' -f1)" \
+    "toolchain $(echo "$toolchain_text" | sha256sum | cut -d' ' -f1)")
+if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$wanted" ]; then
+    echo "Qt $qt_version for Windows is up to date in $prefix"
+    exit 0
+fi
+
+# From here on the old toolchain is gone until the new stamp is written.
+rm -rf "$prefix" "$work"
+mkdir -p "$prefix" "$work" "$cache/sources" ||
+    fail "cannot create $prefix"
+free_mb=$(df -Pm "$work" | awk 'NR == 2 { print $4 }')
+[ "$free_mb" -ge "$need_mb" ] ||
+    fail "only $free_mb MB free under $work; the build needs about $need_mb MB"
+
+started=$(date +%s)
+
+# qtbase: Debian's source of the Qt that Debian ships, from a deb-src entry.
+if [ ! -f "$cache/sources/$qtbase_orig" ]; then
+    if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+        as_root=""
+        [ "$(id -u)" -eq 0 ] || as_root=sudo
+        printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: bookworm" \
+            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
+            $as_root tee /etc/apt/sources.list.d/porteval-deb-src.sources > /dev/null ||
+            fail "cannot add a deb-src entry to /etc/apt/sources.list.d"
+        $as_root apt-get update -qq > "$work/apt.log" 2>&1 ||
+            fail "apt-get update failed: $(grep -m1 -E '^(E:|W:)' "$work/apt.log")"
+    fi
+    (cd "$work" && apt-get source --download-only "qt6-base=$host_qt") > "$work/apt.log" 2>&1 ||
+        fail "cannot download Debian's qt6-base source: $(grep -m1 -E '^E:' "$work/apt.log" || tail -n1 "$work/apt.log")"
+    mv "$work/$qtbase_orig" "$cache/sources/$qtbase_orig"
+fi
+sum=$(sha256sum "$cache/sources/$qtbase_orig" | cut -d' ' -f1)
+[ "$sum" = "$qtbase_sha256" ] || {
+    rm -f "$cache/sources/$qtbase_orig"
+    fail "$qtbase_orig: SHA256 $sum, expected $qtbase_sha256"
+}
+
+# run STEP COMMAND...: runs a step with its output in a log, and says which step failed and why.
+run() {
+    step="$1"
+    shift
+    echo "  $step"
+    if ! "$@" > "$work/$step.log" 2>&1; then
+        if grep -q 'No space left on device' "$work/$step.log"; then
+            fail "$step: out of disk space under $work"
+        fi
+        fail "$step failed; see $work/$step.log"
+    fi
+}
+
+echo "Building Qt $qt_version for Windows into $prefix (about 32 minutes on 2 cores)"
+run unpack-qtbase tar -C "$work" -xJf "$cache/sources/$qtbase_orig"
+qtbase_src=$(find "$work" -maxdepth 1 -type d -name 'qtbase*' | head -n1)
+[ -n "$qtbase_src" ] || fail "$qtbase_orig holds no qtbase folder"
+echo "$patches" | while read -r file expression; do
+    grep -q "$(echo "$expression" | cut -d/ -f2)" "$qtbase_src/$file" || fail "$file: nothing to mend"
+    sed -i "$expression" "$qtbase_src/$file"
+done
+
+toolchain="$prefix/mingw-w64-x86_64.cmake"
+echo "$toolchain_text" > "$toolchain"
+
+jobs=$(nproc)
+# shellcheck disable=SC2086 # the feature list is meant to split into arguments
+run configure-qtbase cmake -S "$qtbase_src" -B "$work/qtbase-build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF $qtbase_features
+run build-qtbase cmake --build "$work/qtbase-build" --parallel "$jobs"
+run install-qtbase cmake --install "$work/qtbase-build" --strip
+
+run unpack-serialport tar -C "$work" -xJf "$serialport_source"
+mkdir -p "$work/serialport-build"
+run configure-serialport sh -c "cd '$work/serialport-build' &&
+    '$prefix/bin/qt-configure-module' '$work/qtserialport-everywhere-src-$qt_version' -- -G Ninja"
+run build-serialport cmake --build "$work/serialport-build" --parallel "$jobs"
+run install-serialport cmake --install "$work/serialport-build" --strip
+
+rm -rf "$work"
+echo "$wanted" > "$stamp"
+took=$(($(date +%s) - started))
+echo "Qt $qt_version for Windows built in $((took / 60)) min $((took % 60)) s: $prefix"
