@@ -52,7 +52,7 @@ set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_CURRENT_SOURCE_DIR}/windows/cpack_per_gen
 # installs into the 64-bit Program Files.
 set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
-set(CPACK_NSIS_PACKAGE_NAME "porteval ${PROJECT_VERSION}")
+set(CPACK_NSIS_PACKAGE_NAME porteval) # also the Start-menu folder
 set(CPACK_NSIS_DISPLAY_NAME "porteval")
 set(CPACK_NSIS_MUI_ICON "${CMAKE_CURRENT_SOURCE_DIR}/windows/porteval.ico")
 set(CPACK_NSIS_MUI_UNIICON "${CMAKE_CURRENT_SOURCE_DIR}/windows/porteval.ico")
