@@ -20,7 +20,7 @@ qtbase_orig="qt6-base_${qt_version}+dfsg.orig.tar.xz"
 qtbase_sha256=4f14b89a9463a540fd84a6718b8519a2297119b454ef547721015a9e9019ae9e
 serialport_archive="qtserialport-everywhere-src-${qt_version}.tar.xz"
 serialport_sha256=682626d3ae07074df0f707dab880f1eab1c133a04d5bed688a3ec63af305ae89
-serialport_source="../shared/third_party/$serialport_archive"
+serialport_source=""
 # Free space a build needs: sources, build trees and the installed Qt, with room to spare.
 need_mb=6000
 
@@ -88,10 +88,22 @@ case "$host_qt" in
 *) fail "the host Qt is $host_qt; the Windows Qt must be the same release, $qt_version" ;;
 esac
 
-[ -f "$serialport_source" ] || fail "$serialport_source not found (pass --serialport-source FILE)"
-sum=$(sha256sum "$serialport_source" | cut -d' ' -f1)
-[ "$sum" = "$serialport_sha256" ] ||
-    fail "$serialport_source: SHA256 $sum, expected $serialport_sha256 (not Qt Serial Port $qt_version)"
+check_serialport() {
+    [ -f "$1" ] || fail "$1 not found (pass --serialport-source FILE)"
+    sum=$(sha256sum "$1" | cut -d' ' -f1)
+    [ "$sum" = "$serialport_sha256" ] ||
+        fail "$1: SHA256 $sum, expected $serialport_sha256 (not Qt Serial Port $qt_version)"
+}
+# Qt Serial Port: the archive given, this project's third_party folder, or the copy an earlier
+# build kept in the cache. It is needed only to build: a clone anywhere, without
+# ../shared/third_party/, can use a finished toolchain.
+if [ -z "$serialport_source" ]; then
+    for candidate in "../shared/third_party/$serialport_archive" \
+        "$cache/sources/$serialport_archive"; do
+        [ -f "$candidate" ] && serialport_source="$candidate" && break
+    done
+fi
+[ -z "$serialport_source" ] || check_serialport "$serialport_source"
 
 compiler="x86_64-w64-mingw32-g++-posix"
 compiler_version=$("$compiler" --version | head -n1)
@@ -101,14 +113,22 @@ wanted=$(printf '%s\n' "qt $qt_version" "qtbase $qtbase_orig $qtbase_sha256" \
     "features $(echo $qtbase_features)" "patches $(echo "$patches" | sha256sum | cut -d' ' -f1)" \
     "toolchain $(echo "$toolchain_text" | sha256sum | cut -d' ' -f1)")
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$wanted" ]; then
+    # Kept for a later rebuild from a clone that has no ../shared/third_party/.
+    if [ -n "$serialport_source" ] && [ ! -f "$cache/sources/$serialport_archive" ]; then
+        cp "$serialport_source" "$cache/sources/"
+    fi
     echo "Qt $qt_version for Windows is up to date in $prefix"
     exit 0
 fi
+
+[ -n "$serialport_source" ] ||
+    fail "$serialport_archive is not in ../shared/third_party/ nor in $cache/sources/ (pass --serialport-source FILE)"
 
 # From here on the old toolchain is gone until the new stamp is written.
 rm -rf "$prefix" "$work"
 mkdir -p "$prefix" "$work" "$cache/sources" ||
     fail "cannot create $prefix"
+[ -f "$cache/sources/$serialport_archive" ] || cp "$serialport_source" "$cache/sources/"
 free_mb=$(df -Pm "$work" | awk 'NR == 2 { print $4 }')
 [ "$free_mb" -ge "$need_mb" ] ||
     fail "only $free_mb MB free under $work; the build needs about $need_mb MB"
