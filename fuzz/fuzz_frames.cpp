@@ -5,17 +5,10 @@
 #include "link/answer_parser.h"
 #include "link/calc_crc16.h"
 #include "link/frame.h"
+#include "require.h"
 
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

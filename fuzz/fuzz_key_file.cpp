@@ -3,6 +3,7 @@
 // read-keys -o holds.
 #include "cli/key_file.h"
 #include "commands/card_write.h"
+#include "require.h"
 
 #include <cctype>
 #include <cstdint>
@@ -10,15 +11,6 @@
 #include <cstdlib>
 
 namespace {
-// The line of a broken invariant goes with the finding (clang fills in the caller's line).
-void require(bool condition, int line = __builtin_LINE())
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "%s:%d: invariant broken\n", __FILE__, line);
-    std::abort();
-}
-
 bool isHexDigits(const QString &text)
 {
     for (QChar c : text) {

@@ -4,21 +4,13 @@
 // back the same, which is what the window's tip and the command line's output show.
 #include "platform/number_text.h"
 #include "platform/port_provider.h"
+#include "require.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
-// The line of a broken invariant goes with the finding (clang fills in the caller's line).
-void require(bool condition, int line = __builtin_LINE())
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "%s:%d: invariant broken\n", __FILE__, line);
-    std::abort();
-}
-
 bool same(const PortRequest &a, const PortRequest &b)
 {
     return a.number == b.number && a.devicePath == b.devicePath && a.scheme == b.scheme

@@ -8,6 +8,7 @@
 #include "commands/profile.h"
 #include "commands/reader_session.h"
 #include "platform/number_text.h"
+#include "require.h"
 #include "sim/demo_ports.h"
 #include "texts/language_table.h"
 
@@ -26,15 +27,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// The line of a broken invariant goes with the finding (clang fills in the caller's line).
-void require(bool condition, int line = __builtin_LINE())
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "%s:%d: invariant broken\n", __FILE__, line);
-    std::abort();
-}
-
 QTemporaryDir &scratch()
 {
     static QTemporaryDir dir;

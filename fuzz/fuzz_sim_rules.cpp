@@ -1,6 +1,7 @@
 // Arbitrary text as a rule after --on, and as porteval-terminal-sim's arguments (one per line).
 // A rule that is read must keep every count and time within its bounds and mean the same once
 // written out again in the rule language; a mistake must be said.
+#include "require.h"
 #include "sim/sim_rules.h"
 
 #include <cmath>
@@ -11,15 +12,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// The line of a broken invariant goes with the finding (clang fills in the caller's line).
-void require(bool condition, int line = __builtin_LINE())
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "%s:%d: invariant broken\n", __FILE__, line);
-    std::abort();
-}
-
 constexpr int kMaxMs = 600000;
 
 QString stepText(const SimStep &step)

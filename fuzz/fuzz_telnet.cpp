@@ -2,17 +2,10 @@
 // commands, options, subnegotiations and data mixed, cut anywhere. Any crash, leak, hang or
 // undefined behaviour is a finding; the invariants below are checked as well.
 #include "platform/telnet_codec.h"
+#include "require.h"
 
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
