@@ -1,25 +1,30 @@
 #!/bin/sh
-# Builds Qt 6.4.2 for 64-bit Windows (x86_64-w64-mingw32) once, into a cache folder, with
-# Debian's mingw-w64 cross compiler: only what porteval uses (Core, Gui, Widgets, Network, Test,
-# the Windows platform and style plugins, Qt Serial Port). Debian's own Qt 6.4.2 is the host
-# Qt that supplies moc, rcc and uic.
+# Builds Qt for 64-bit Windows (x86_64-w64-mingw32) once, into a cache folder, with Debian 13's
+# mingw-w64 cross compiler (GCC 14): only what porteval uses (Core, Gui, Widgets, Network, Test,
+# the Windows platform plugin, the Windows Vista and Windows 11 styles, Qt Serial Port). Debian
+# 13's own Qt of the same release supplies moc, rcc and uic (qt6-base-dev-tools). On any other
+# system it runs in the Debian 13 root (scripts/debian13-root.sh).
 #
 #   scripts/windows-toolchain.sh [--serialport-source FILE]
 #
-# Where: PORTEVAL_WINDOWS_QT, or ~/.cache/porteval/qt-6.4.2-mingw-w64. A stamp of the inputs
-# (sources and their checksums, compilers, options) is written last, so a second run with the
-# same inputs does nothing, a changed input rebuilds, and a build that stopped half-way is never
-# taken as finished. Every failure ends in one line on stderr that says what went wrong.
-# qtbase comes from Debian's source package (a deb-src entry is added if none is there); Qt
-# Serial Port from the release archive, ../shared/third_party/ on this project's machines.
+# Where: PORTEVAL_WINDOWS_QT, or ~/.cache/porteval/windows/qt-VERSION-mingw-w64. A stamp of the
+# inputs (sources and their checksums, compilers, options) is written last, so a second run with
+# the same inputs does nothing, a changed input rebuilds, and a build that stopped half-way is
+# never taken as finished. Every failure ends in one line on stderr that says what went wrong.
+# qtbase comes from Debian 13's source package; Qt Serial Port from its archive,
+# ../shared/third_party/ on this project's machines.
 set -eu
 cd "$(dirname "$0")/.."
+. scripts/windows-qt-path.sh
+run_on_debian13 scripts/windows-toolchain.sh "$@"
 
-qt_version=6.4.2
+qt_version="$windows_qt_version"
 qtbase_orig="qt6-base_${qt_version}+dfsg.orig.tar.xz"
-qtbase_sha256=4f14b89a9463a540fd84a6718b8519a2297119b454ef547721015a9e9019ae9e
-serialport_archive="qtserialport-everywhere-src-${qt_version}.tar.xz"
-serialport_sha256=682626d3ae07074df0f707dab880f1eab1c133a04d5bed688a3ec63af305ae89
+qtbase_sha256=e0dddfea4dabb8ae4ad9224d674bef21cd101a6a5126fe988e3af69b251260b8
+# Qt Serial Port at its 6.8.0 tag, the last one tagged in the 6.8 series that reaches these
+# machines; it builds against qtbase 6.8.2.
+serialport_archive="qtserialport-everywhere-src-6.8.0.tar.xz"
+serialport_sha256=1f7f91dcb348748139dc0e92f97235f88e838a2be686d3063700bd4352211ec5
 serialport_source=""
 # Free space a build needs: sources, build trees and the installed Qt, with room to spare.
 need_mb=6000
@@ -40,18 +45,22 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-cache="${XDG_CACHE_HOME:-$HOME/.cache}/porteval"
-. scripts/windows-qt-path.sh
+cache="$porteval_cache/windows"
 prefix="$windows_qt"
 stamp="$prefix/porteval-toolchain.stamp"
 work="$prefix.work"
 
-# What goes into the build: change any of it and the toolchain is built again.
+# What goes into the build: change any of it and the toolchain is built again. porteval talks
+# plain TCP, never HTTP or TLS, and draws no markdown: what it does not use is not built, which
+# also keeps the build short.
 qtbase_features="-DFEATURE_sql=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF
- -DFEATURE_xml=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF
+ -DFEATURE_xml=OFF -DFEATURE_dbus=OFF -DINPUT_opengl=no -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF
  -DFEATURE_direct2d=OFF -DFEATURE_gif=OFF -DFEATURE_jpeg=OFF -DFEATURE_ico=OFF
  -DFEATURE_tabletevent=OFF -DFEATURE_openssl=OFF -DINPUT_openssl=no -DFEATURE_zstd=OFF
- -DFEATURE_sql_sqlite=OFF -DFEATURE_networklistmanager=OFF"
+ -DFEATURE_sql_sqlite=OFF -DFEATURE_networklistmanager=OFF -DFEATURE_ssl=OFF
+ -DFEATURE_schannel=OFF -DFEATURE_http=OFF -DFEATURE_networkdiskcache=OFF -DFEATURE_brotli=OFF
+ -DFEATURE_gssapi=OFF -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF
+ -DFEATURE_style_windowsvista=ON -DFEATURE_style_windows11=ON"
 # The CMake toolchain file: posix threads, for std::mutex; the compiler's own sysroot only.
 toolchain_text='set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
@@ -63,11 +72,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)'
-# Two mends to qtbase 6.4.2 for a build without OpenGL and Direct2D: its Windows platform plugin
-# still reaches for the dynamic GL context, and for the DirectWrite font database, which QtGui
-# only builds along with Direct2D. Each line: a file, then the sed expression for it.
-patches='src/plugins/platforms/windows/qwindowswindow.cpp s/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/
-src/plugins/platforms/windows/qwindowsintegration.cpp s/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/'
+# One mend to qtbase for a build without Direct2D: its Windows platform plugin reaches for the
+# DirectWrite font database, which QtGui only builds along with Direct2D. Each line: a file, then
+# the sed expression for it.
+patches='src/plugins/platforms/windows/qwindowsintegration.cpp s/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/'
 
 # The packages the build needs, installed through the project's own installer.
 packages="cmake ninja-build xz-utils g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools"
@@ -140,7 +148,8 @@ if [ ! -f "$cache/sources/$qtbase_orig" ]; then
     if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
         as_root=""
         [ "$(id -u)" -eq 0 ] || as_root=sudo
-        printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: bookworm" \
+        printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" \
+            "Suites: $(. /etc/os-release && echo "$VERSION_CODENAME")" \
             "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
             $as_root tee /etc/apt/sources.list.d/porteval-deb-src.sources > /dev/null ||
             fail "cannot add a deb-src entry to /etc/apt/sources.list.d"
@@ -170,7 +179,7 @@ run() {
     fi
 }
 
-echo "Building Qt $qt_version for Windows into $prefix (about 32 minutes on 2 cores)"
+echo "Building Qt $qt_version for Windows into $prefix (about 40 minutes on 2 cores)"
 run unpack-qtbase tar -C "$work" -xJf "$cache/sources/$qtbase_orig"
 qtbase_src=$(find "$work" -maxdepth 1 -type d -name 'qtbase*' | head -n1)
 [ -n "$qtbase_src" ] || fail "$qtbase_orig holds no qtbase folder"
@@ -193,9 +202,11 @@ run build-qtbase cmake --build "$work/qtbase-build" --parallel "$jobs"
 run install-qtbase cmake --install "$work/qtbase-build" --strip
 
 run unpack-serialport tar -C "$work" -xJf "$serialport_source"
+serialport_src=$(find "$work" -maxdepth 1 -type d -name 'qtserialport*' | head -n1)
+[ -n "$serialport_src" ] || fail "$serialport_archive holds no qtserialport folder"
 mkdir -p "$work/serialport-build"
-run configure-serialport sh -c "cd '$work/serialport-build' &&
-    '$prefix/bin/qt-configure-module' '$work/qtserialport-everywhere-src-$qt_version' -- -G Ninja"
+run configure-serialport cmake -E chdir "$work/serialport-build" \
+    "$prefix/bin/qt-configure-module" "$serialport_src" -- -G Ninja
 run build-serialport cmake --build "$work/serialport-build" --parallel "$jobs"
 run install-serialport cmake --install "$work/serialport-build" --strip
 
