@@ -163,7 +163,7 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
 
     // A profile first, then the options given, which win.
     Profile profile;
-    profile.config = ReaderSession::defaultConfig();
+    profile.config = ReaderFieldValues().config;
     if (parser.isSet(u"profile"_s)) {
         const std::optional<Profile> loaded
             = loadProfile(parser.value(u"profile"_s), profile, error);

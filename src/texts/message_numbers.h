@@ -76,5 +76,9 @@ inline constexpr int HistoryNotExported = 261; // %1: the file, %2: why
 // The frame monitor's Save while the keys are shown
 inline constexpr int MonitorSaveKeys = 262;
 
-inline constexpr int LastAdded = 262;
+// The frame monitor's direction for a frame received before the command was sent, and set
+// aside
+inline constexpr int MonitorSetAside = 264;
+
+inline constexpr int LastAdded = 264;
 } // namespace Mis
