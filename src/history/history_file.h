@@ -29,9 +29,10 @@ public:
     QString olderPath() const { return m_path + QLatin1String(".1"); }
 
     enum class Appended { Yes, Busy, Failed };
-    // Appends the records, a line each, in one write. Waits at most `wait` for the lock (zero:
-    // one try) and is Busy when another program still holds it; Failed, with `error` saying
-    // why, when the folder or the file cannot be written.
+    // Appends the records, a line each, in one write, and returns once they are on the disk.
+    // Waits at most `wait` for the lock (zero: one try) and is Busy when another program still
+    // holds it; Failed, with `error` saying why, when the folder or the file cannot be written
+    // or the system cannot put the lines on the disk.
     Appended append(const QList<HistoryRecord> &records, std::chrono::milliseconds wait,
                     QString *error) const;
 
