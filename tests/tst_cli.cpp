@@ -205,7 +205,7 @@ void TestCli::profileFromTheWindow()
 {
     // The window writes a configuration card to its built-in terminal and saves its fields.
     DemoPorts demo;
-    frmConfigPorteval window(demo, QStringLiteral(PORTEVAL_LANG_DIR));
+    frmConfigPorteval window(demo, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
     window.txtCfgUART1->setText(u"145"_s);
     window.cCfgMode->setEditText(window.cCfgMode->itemText(1));
     window.txtNumBloc->setText(u"&H3F"_s);
@@ -294,7 +294,7 @@ void TestCli::staleBytesNeverAnswer()
     SystemPorts ports;
     {
         PtySimulator sim(rule);
-        frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR));
+        frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
         window.cEditCfg1->setText(sim.device);
         window.cmdOpenCOM->click();
         if (pauseAfter >= 0) {
@@ -366,12 +366,12 @@ void TestCli::staleBytesNeverAnswer()
 void TestCli::historyOfBothProgramsWithoutKeys()
 {
     const QString path = m_dir.filePath(u"both.jsonl"_s);
-    qputenv("PORTEVAL_HISTORY", path.toLocal8Bit());
+    qputenv("PORTEVAL_HISTORY", path.toLocal8Bit()); // for the porteval-cli runs
     QStringList secrets { u"0123456789AB"_s, u"FEDCBA987654"_s };
     QString keysRead;
     {
         DemoPorts demo;
-        frmConfigPorteval window(demo, QStringLiteral(PORTEVAL_LANG_DIR));
+        frmConfigPorteval window(demo, QStringLiteral(PORTEVAL_LANG_DIR), path);
         window.cmdOpenCOM->click();
         window.cmdGetInfoKeyCard->click();
         keysRead = window.txtStatus->text();

@@ -86,7 +86,7 @@ private slots:
 void TestDiagnosis::monitorShowsFramesFromTheStartKeysMasked()
 {
     DemoPorts ports(withRule(u"0x72:0#1 badcrc then answer"_s));
-    frmConfigPorteval window(ports, languageDir());
+    frmConfigPorteval window(ports, languageDir(), temporaryHistoryPath());
     window.cmdOpenCOM->click();
     window.cmdGetInfoKeyCard->click();
     // Opened after the query, it shows the query's frames.
@@ -128,7 +128,7 @@ void TestDiagnosis::escapeEndsAWaitUnderIntermediateCodes()
 {
     // Sector 3 keeps the terminal busy: each intermediate code would give it 15 s more.
     DemoPorts ports(withRule(u"0x72:3#1 inter=5,6"_s));
-    frmConfigPorteval window(ports, languageDir());
+    frmConfigPorteval window(ports, languageDir(), temporaryHistoryPath());
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     window.cmdOpenCOM->click();
@@ -171,7 +171,7 @@ void TestDiagnosis::profileRoundTrip()
 {
     DemoPorts ports;
     QTemporaryDir dir;
-    frmConfigPorteval from(ports, languageDir());
+    frmConfigPorteval from(ports, languageDir(), temporaryHistoryPath());
     from.txtCfgUART0->setText(u"145"_s);
     from.txtCfgMis[6]->setText(u"Hola, adi\u00f3s"_s);
     from.opCfgMis[6]->setChecked(true);
@@ -183,7 +183,7 @@ void TestDiagnosis::profileRoundTrip()
     // The one with the key is its owner's alone, as a key file is (Wine keeps no access lists).
     QVERIFY(underWine() || !readableByOthers(dir.filePath(u"with-key.ini"_s)));
 
-    frmConfigPorteval to(ports, languageDir());
+    frmConfigPorteval to(ports, languageDir(), temporaryHistoryPath());
     to.txtOldKey->setText(u"111111111111"_s);
     QVERIFY(to.profiles->loadFrom(dir.filePath(u"plain.ini"_s)));
     QCOMPARE(to.txtCfgUART0->text(), u"145"_s);
@@ -217,7 +217,7 @@ void TestDiagnosis::profileRejected()
     file.write(contents);
     file.close();
     DemoPorts ports;
-    frmConfigPorteval window(ports, languageDir());
+    frmConfigPorteval window(ports, languageDir(), temporaryHistoryPath());
     const QString uart0 = window.txtCfgUART0->text();
     const QString message = window.messageText(0);
     // Refused again when tried again, unchanged.

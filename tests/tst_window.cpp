@@ -105,7 +105,7 @@ private slots:
         if (!file.isEmpty())
             QVERIFY(QFile::copy(languageDir + u'/' + file, dir.filePath(file)));
         RecordingPorts ports;
-        frmConfigPorteval window(ports, dir.path());
+        frmConfigPorteval window(ports, dir.path(), temporaryHistoryPath());
         QCOMPARE(int(window.languages.iIdioma), current);
         const QString title = window.windowTitle();
         QCOMPARE(title.isEmpty(), current == 0);
@@ -119,7 +119,7 @@ private slots:
     void languages()
     {
         RecordingPorts ports;
-        frmConfigPorteval window(ports, languageDir);
+        frmConfigPorteval window(ports, languageDir, temporaryHistoryPath());
         QCOMPARE(int(window.languages.iIdioma), 1);
         QCOMPARE(window.windowTitle(), u"Porteval - Programa demo"_s);
         QCOMPARE(window.cCfgMode->currentText(), u"0- UID de tarjeta"_s);
@@ -169,7 +169,7 @@ private slots:
         file.write(QByteArray("m\r\n").repeated(129) + tip + "\r\n");
         file.close();
         RecordingPorts ports;
-        frmConfigPorteval window(ports, dir.path());
+        frmConfigPorteval window(ports, dir.path(), temporaryHistoryPath());
         QCOMPARE(window.txtCfgMis[0]->text(), sample);
     }
 
@@ -214,7 +214,7 @@ private slots:
         RecordingPorts ports;
         QElapsedTimer clock;
         clock.start();
-        frmConfigPorteval window(ports, dir.path());
+        frmConfigPorteval window(ports, dir.path(), temporaryHistoryPath());
         qInfo("start-up: %lld ms", clock.elapsed());
         QCOMPARE(window.cIdioma[4]->text(), u"English"_s);
         QCOMPARE(window.cIdioma[3]->text(), first);
@@ -231,7 +231,7 @@ private slots:
     {
         using L = QList<bool>;
         RecordingPorts ports;
-        frmConfigPorteval window(ports, languageDir);
+        frmConfigPorteval window(ports, languageDir, temporaryHistoryPath());
         window.show();
         QCOMPARE(enabled(window), (L { true, false, false, false }));
         window.cmdCloseCOM_Click();
@@ -304,7 +304,7 @@ private slots:
     void typingLimits()
     {
         RecordingPorts ports;
-        frmConfigPorteval window(ports, languageDir);
+        frmConfigPorteval window(ports, languageDir, temporaryHistoryPath());
         window.txtOldKey->clear();
         QTest::keyClicks(window.txtOldKey, u"0123456789ABCD"_s);
         QCOMPARE(window.txtOldKey->text(), u"0123456789AB"_s);
@@ -329,7 +329,6 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"history.jsonl"_s);
-        qputenv("PORTEVAL_HISTORY", path.toLocal8Bit());
         HistoryRecord other;
         other.time = QDateTime::currentDateTimeUtc().addDays(-1);
         other.program = u"cli"_s;
@@ -342,7 +341,7 @@ private slots:
         file.close();
 
         RecordingPorts ports;
-        frmConfigPorteval window(ports, languageDir);
+        frmConfigPorteval window(ports, languageDir, path);
         window.cEditCfg1->setText(u"0"_s);
         window.cmdOpenCOM->click();
         window.cEditCfg1->setText(u"1"_s);
@@ -389,7 +388,7 @@ private slots:
     void closingDuringAWait()
     {
         RecordingPorts ports;
-        auto *window = new frmConfigPorteval(ports, languageDir);
+        auto *window = new frmConfigPorteval(ports, languageDir, temporaryHistoryPath());
         window->show();
         window->cmdOpenCOM->click();
         ports.lastDevice()->terminal().addRule(u"0x72:3 silent"_s);
@@ -410,7 +409,7 @@ private slots:
     void tipsOnTheWindow()
     {
         RecordingPorts ports;
-        frmConfigPorteval window(ports, languageDir);
+        frmConfigPorteval window(ports, languageDir, temporaryHistoryPath());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(restMouseOn(window.cEditCfg1));

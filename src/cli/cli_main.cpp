@@ -233,8 +233,9 @@ int main(int argc, char *argv[])
         languages.iIdioma = qint16(slot);
     }
 
+    const QString historyPath = historyFilePath();
     if (request->command == u"history"_s)
-        return printHistory(*request, languages);
+        return printHistory(historyPath, *request, languages);
     const std::unique_ptr<PortProvider> ports = newProvider(request->demo);
     if (request->command == u"ports"_s)
         return listPorts(*ports, request->json);
@@ -264,7 +265,7 @@ int main(int argc, char *argv[])
 
     // Every port's operation goes on record as it finishes; the records still waiting for the
     // history's lock when the last port is done are written before the program ends.
-    HistoryWriter history;
+    HistoryWriter history(historyPath);
     QObject::connect(&history, &HistoryWriter::failed, &app, [&history](const QString &why) {
         std::fprintf(stderr, "porteval-cli: history not written to %s: %s\n",
                      qUtf8Printable(history.path()), qUtf8Printable(why));

@@ -10,7 +10,8 @@
 
 #include <chrono>
 
-// PORTEVAL_HISTORY when set, else history.jsonl in the user's data folder for porteval.
+// PORTEVAL_HISTORY when set, else history.jsonl in the user's data folder for porteval. Each
+// program asks once, at its start, and hands the path to what keeps or shows the history.
 QString historyFilePath();
 
 class HistoryFile
@@ -21,8 +22,7 @@ public:
     // or killed while holding it, and is taken over.
     static constexpr std::chrono::seconds kStaleLock { 5 };
 
-    explicit HistoryFile(const QString &path = historyFilePath(),
-                         qint64 rolloverBytes = kRolloverBytes);
+    explicit HistoryFile(const QString &path, qint64 rolloverBytes = kRolloverBytes);
 
     QString path() const { return m_path; }
     // Where the file goes when it rolls over, replacing the one before.

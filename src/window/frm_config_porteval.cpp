@@ -37,13 +37,13 @@ constexpr qint16 kTooltipSlots = 150;
 } // namespace
 
 frmConfigPorteval::frmConfigPorteval(PortProvider &ports, const QString &languageFolder,
-                                     QWidget *parent)
+                                     const QString &historyPath, QWidget *parent)
     : QWidget(parent)
     , session(ports, languages)
     , m_ports(ports)
     , m_languageFolder(languageFolder)
     , m_frames(new FrameMonitorModel(languages, this))
-    , m_recorder(new OperationRecorder(this))
+    , m_recorder(new OperationRecorder(historyPath, this))
 {
     // The operations read and fill this window's controls; its status line, not a list, keeps
     // what they say.

@@ -2,8 +2,9 @@
 
 #include "commands/port_jobs.h"
 
-OperationRecorder::OperationRecorder(QObject *parent)
+OperationRecorder::OperationRecorder(const QString &historyPath, QObject *parent)
     : QObject(parent)
+    , m_writer(historyPath)
 { }
 
 bool OperationRecorder::begin(QLatin1String operation, const QString &port, const QJsonObject &card)

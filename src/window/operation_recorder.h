@@ -17,7 +17,7 @@ class OperationRecorder : public QObject
     Q_OBJECT
 
 public:
-    explicit OperationRecorder(QObject *parent = nullptr);
+    explicit OperationRecorder(const QString &historyPath, QObject *parent = nullptr);
 
     // An operation starts on the port typed as `port`. False, and nothing starts, while one is
     // under way.
