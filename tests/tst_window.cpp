@@ -385,6 +385,40 @@ private slots:
         }
     }
 
+    // A history that cannot be written is said on the status line, in the window's language,
+    // after the operation that could not go on record.
+    void historyNotWritten_data()
+    {
+        QTest::addColumn<QString>("name"); // in a folder holding a file "plain"
+        QTest::addColumn<QString>("linkTo"); // the history is a link to it, if given
+        QTest::addColumn<int>("language");
+        QTest::newRow("its folder is a file") << u"plain/history.jsonl"_s << QString() << 0;
+#ifdef Q_OS_LINUX
+        QTest::newRow("a device that cannot be flushed to a disk")
+            << u"null.jsonl"_s << u"/dev/null"_s << 1;
+#endif
+    }
+
+    void historyNotWritten()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, linkTo);
+        QFETCH(int, language);
+        QTemporaryDir dir;
+        QFile plain(dir.filePath(u"plain"_s));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        QVERIFY(linkTo.isEmpty() || QFile::link(linkTo, dir.filePath(name)));
+        RecordingPorts ports;
+        frmConfigPorteval window(ports, languageDir, dir.filePath(name));
+        window.cIdioma_Click(language);
+        window.cmdOpenCOM->click();
+        const QString said = window.GetMis(Mis::HistoryNotWritten).section(u'%', 0, 0);
+        const QString status = window.txtStatus->text();
+        QVERIFY2(!said.isEmpty() && status.startsWith(said) && status.size() > said.size(),
+                 qPrintable(status));
+    }
+
     void closingDuringAWait()
     {
         RecordingPorts ports;

@@ -168,6 +168,7 @@ private:
     // Runs an operation the user started and puts it on record: the one place where the
     // window's operations begin and end.
     void runRecorded(const char *operation, const std::function<quint8()> &handler);
+    void historyNotWritten(const QString &error);
     QString portListForTooltip() const;
     void showLanguageSelection();
 
