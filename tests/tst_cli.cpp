@@ -1,5 +1,6 @@
 // porteval-cli end to end, as a script runs it: the standalone simulator on pseudo-terminals,
 // every frame checked in the simulator's log; and the history it shares with the window.
+#include "cli/key_file.h"
 #include "commands/cards.h"
 #include "commands/key_card_query.h"
 #include "commands/port_jobs.h"
@@ -89,6 +90,8 @@ class TestCli : public QObject
 private slots:
     void initTestCase();
     void keysToAFileAndBackIntoACard();
+    void keyFiles_data();
+    void keyFiles();
     void threePortsOneSilent();
     void refusedFieldSendsNothing_data();
     void refusedFieldSendsNothing();
@@ -153,6 +156,71 @@ void TestCli::keysToAFileAndBackIntoACard()
     for (int k = 0; k < 3; ++k)
         expected << frameHex(Cmd::SetCfgCard, cardBlockData(messagesCardRecord(5, text), k));
     QCOMPARE(sim.loggedHex().mid(16), expected);
+
+    // A key the terminal answered that no key file holds (13 digits): no file, and exit 1.
+    PtySimulator odd({ u"--on"_s, u"0x72:3"_s, u"data=41304131413241334134413035"_s });
+    const QString oddFile = m_dir.filePath(u"odd-keys.txt"_s);
+    const CliRun refused = runCli({ u"read-keys"_s, u"--port"_s, odd.device, u"-o"_s, oddFile });
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY2(refused.errors.contains(u"sector 3"_s), qPrintable(refused.errors));
+    QVERIFY(!QFile::exists(oddFile) && !refused.output.contains(u"A0A1A2A3A4A05"_s));
+}
+
+// A key file as --keys reads it: one porteval wrote reads back as written, also with CR LF; a
+// line that is not exactly 12 hexadecimal digits is refused by its number, and nothing is sent.
+void TestCli::keyFiles_data()
+{
+    QTest::addColumn<int>("line"); // the line changed, 1 to 16; 0: none
+    QTest::addColumn<QByteArray>("text"); // what it holds then
+    QTest::addColumn<bool>("crlf");
+    QTest::addColumn<QStringList>("command"); // run with the file when it is refused
+    const QStringList master { u"write-master"_s, u"--old-key"_s, u"000000000000"_s };
+    const QStringList messages { u"write-messages"_s, u"--slot"_s, u"1"_s, u"--text"_s, u"Hola"_s };
+    const QStringList config { u"write-config"_s };
+    QTest::newRow("written by porteval") << 0 << QByteArray() << false << QStringList();
+    QTest::newRow("written by porteval, then CR LF") << 0 << QByteArray() << true << QStringList();
+    QTest::newRow("13 digits") << 3 << QByteArray("A0A1A2A3A4A05") << false << master;
+    QTest::newRow("11 digits, CR LF") << 1 << QByteArray("A0A1A2A3A4A") << true << messages;
+    QTest::newRow("not hexadecimal") << 16 << QByteArray("A0A1A2A3A4AG") << false << config;
+    QTest::newRow("a stray blank") << 5 << QByteArray("A0A1A2A3A4A4 ") << false << config;
+    QTest::newRow("an empty line") << 9 << QByteArray() << true << master;
+}
+
+void TestCli::keyFiles()
+{
+    QFETCH(int, line);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, crlf);
+    QFETCH(QStringList, command);
+    KeyList keys = defaultSimKeys();
+    keys[7] = keys[7].toLower();
+    const QString path = m_dir.filePath(u"table-keys.txt"_s);
+    QString error;
+    QVERIFY2(writeKeyFile(path, keys, &error), qPrintable(error));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = file.readAll().split('\n');
+    file.close();
+    if (line > 0)
+        lines[line - 1] = text;
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(lines.join(crlf ? "\r\n" : "\n"));
+    file.close();
+
+    const std::optional<KeyList> read = readKeyFile(path, &error);
+    if (line == 0) {
+        QVERIFY2(read && *read == keys, qPrintable(error));
+        return;
+    }
+    const QString refusal = u"line %1: not 12 hexadecimal digits"_s.arg(line);
+    QVERIFY(!read);
+    QCOMPARE(error, refusal);
+    PtySimulator sim;
+    const CliRun run = runCli(command + QStringList { u"--port"_s, sim.device, u"--keys"_s, path });
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.errors.contains(refusal), qPrintable(run.errors));
+    QTest::qWait(100);
+    QVERIFY(sim.loggedFrames().isEmpty());
 }
 
 void TestCli::threePortsOneSilent()
