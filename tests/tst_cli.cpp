@@ -504,6 +504,19 @@ void TestCli::historyOfBothProgramsWithoutKeys()
                      && !history.contains(QByteArray::fromHex(key).toHex(' ').toUpper()),
                  key.constData());
     }
+
+    // Rolled over, it reads on across both files: the older file's records first.
+    HistoryRecord last;
+    last.time = QDateTime::currentDateTimeUtc();
+    last.program = kProgramCli;
+    last.operation = u"version"_s;
+    QString error;
+    QCOMPARE(HistoryFile(path, 1).append({ last }, {}, &error), HistoryFile::Appended::Yes);
+    QVERIFY(QFile::exists(path + u".1"_s));
+    QStringList across;
+    for (const QJsonObject &record : runCli({ u"history"_s, u"--json"_s }).objects)
+        across << record[u"program"_s].toString() + u' ' + record[u"operation"_s].toString();
+    QCOMPARE(across, done << u"cli version"_s);
 }
 
 // Many porteval-cli at once beside this program, after a writer killed mid-write left a torn
