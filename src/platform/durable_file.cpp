@@ -27,11 +27,12 @@ bool syncToDisk(QFileDevice &file, QString *error)
 #ifdef Q_OS_WIN
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
     if (handle == INVALID_HANDLE_VALUE || !FlushFileBuffers(handle)) {
-        *error = qt_error_string(int(GetLastError()));
+        // Not qt_error_string(): it reads the small Windows codes as errno values.
+        *error = u"cannot flush it to the disk (Windows error %1)"_s.arg(GetLastError());
         return false;
     }
 #else
-    // The data and the size, which is all a reader needs; not the times of access.
+    // On Linux the data and the size only, which is all a reader needs, not the times of access.
 #if defined(Q_OS_LINUX)
     const int synced = ::fdatasync(descriptor);
 #else
