@@ -182,7 +182,7 @@ make_root() {
         'path-exclude /usr/share/info/*' > "$making/etc/dpkg/dpkg.cfg.d/porteval-nodoc"
     cp /etc/resolv.conf "$making/etc/resolv.conf" 2> /dev/null || true
     run_in_namespaces "$making" -- sh -c 'apt-get update -qq &&
-            apt-get install -y -qq --no-install-recommends "$@"' sh "${packages[@]}" \
+            apt-get install -y -qq --no-install-recommends "$@" && apt-get clean' sh "${packages[@]}" \
         >> "$log" 2>&1 || explain_failure "$log" "installing the packages"
     echo "$wanted" > "$making/etc/porteval-root.stamp"
     [ ! -e "$root" ] || rm -rf --one-file-system "$root"
