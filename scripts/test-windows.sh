@@ -150,8 +150,9 @@ expected_keys=$(linux_cli read-keys --port "$linux_pty" --json | json_keys)
 windows_keys=$(cli read-keys --port 3 --json | tr -d '\r' | json_keys)
 check "COM3: the key card query reads the 16 keys right" \
     test "$(echo "$windows_keys" | wc -l)-$windows_keys" = "16-$expected_keys"
-(cd "$work" && cli read-keys --port COM3 -o keys.txt > /dev/null && linux_cli read-keys \
-    --port "$linux_pty" -o linux-keys.txt > /dev/null)
+# A check that fails goes on to the next: what fails here shows in the checks below.
+(cd "$work" && cli read-keys --port COM3 -o keys.txt > /dev/null) || true
+(cd "$work" && linux_cli read-keys --port "$linux_pty" -o linux-keys.txt > /dev/null) || true
 operation_results=""
 for operation in "write-master --old-key 5A17C3E09B42" "write-messages --slot 2 --text Planta_2" \
     "write-config --uart1 145 --mode 2 --block 9" "version" "beep"; do
