@@ -165,10 +165,11 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
     Profile profile;
     profile.config = ReaderSession::defaultConfig();
     if (parser.isSet(u"profile"_s)) {
+        ProfileError why;
         const std::optional<Profile> loaded
-            = loadProfile(parser.value(u"profile"_s), profile, error);
+            = loadProfile(parser.value(u"profile"_s), profile, &why);
         if (!loaded) {
-            *error = parser.value(u"profile"_s) + u": "_s + *error;
+            *error = parser.value(u"profile"_s) + u": "_s + why.text();
             return std::nullopt;
         }
         profile = *loaded;

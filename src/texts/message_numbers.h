@@ -76,5 +76,15 @@ inline constexpr int HistoryNotExported = 261; // %1: the file, %2: why
 // The frame monitor's Save while the keys are shown
 inline constexpr int MonitorSaveKeys = 262;
 
-inline constexpr int LastAdded = 262;
+// 263 and 264 are taken.
+
+// What porteval itself says of a port and of demo mode
+inline constexpr int SimulatedDevice = 265; // the demo port as the history shows it
+inline constexpr int DemoNotice = 266; // the version line's note in demo mode
+
+// Why a profile was refused, in the order of ProfileError::Kind; TooLong: %1 the key, %2 its
+// length
+inline constexpr int FirstProfileError = 267;
+
+inline constexpr int LastAdded = 273;
 } // namespace Mis

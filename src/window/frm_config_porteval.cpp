@@ -74,11 +74,6 @@ frmConfigPorteval::~frmConfigPorteval()
     delete m_monitor;
 }
 
-void frmConfigPorteval::setVersionText(const QString &text)
-{
-    lVersion->setText(text);
-}
-
 void frmConfigPorteval::connectHandlers()
 {
     connect(&Timer1, &QTimer::timeout, this, &frmConfigPorteval::Timer1_Timer);

@@ -42,7 +42,8 @@ public:
                       QWidget *parent = nullptr);
     ~frmConfigPorteval() override;
 
-    void setVersionText(const QString &text);
+    // The version line; in demo mode it says so, in the language shown.
+    void setVersionText(const QString &text, bool demo = false);
 
     // Controls, named and indexed as the handlers know them.
     std::array<ClickableLabel *, 5> cIdioma {};
@@ -171,6 +172,7 @@ private:
     void runRecorded(const char *operation, const std::function<quint8()> &handler);
     QString portListForTooltip() const;
     void showLanguageSelection();
+    void showVersionLine();
 
     PortProvider &m_ports;
     QString m_languageFolder;
@@ -179,4 +181,6 @@ private:
     OperationRecorder *m_recorder = nullptr;
     HistoryDialog *m_historyDialog = nullptr;
     bool m_portLostPending = false;
+    QString m_versionText;
+    bool m_demo = false;
 };
