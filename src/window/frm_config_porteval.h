@@ -5,6 +5,7 @@
 #include "link/exchange.h"
 #include "platform/comm_control.h"
 #include "texts/language_table.h"
+#include "window/qt_translation.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -89,6 +90,7 @@ public:
     bool bKeyCardRead = false;
     LanguageTable languages; // sMisTable and iIdioma
     std::unique_ptr<Tooltip> oTooltip;
+    QtTranslation qtTexts; // Qt's own dialogs, buttons and menus in the language shown
     ReaderLink link;
 
     // Start-up, shut-down and the port.

@@ -130,6 +130,7 @@ void frmConfigPorteval::IniMis()
 
     showLanguageSelection();
     showVersionLine();
+    qtTexts.use(GetMis(kLanguageName));
     cmdStopWait->setText(GetMis(Mis::StopWait));
     cmdStopWait->setToolTip(GetMis(Mis::StopWaitTip));
     tools->retranslate();
