@@ -231,6 +231,10 @@ int main(int argc, char *argv[])
                               json);
         }
         languages.iIdioma = qint16(slot);
+    } else if (const int file = languageFileOfUser(); file != 0) {
+        // Without --lang, the locale's language, when its file is there.
+        if (const int slot = languages.slotOfFile(file); slot != 0)
+            languages.iIdioma = qint16(slot);
     }
 
     if (request->command == u"history"_s)
