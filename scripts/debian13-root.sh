@@ -12,10 +12,11 @@
 # and only moved into place, stamp and all, once complete, so a run that stopped half-way never
 # leaves a root that a later run takes as finished.
 #
-# Each command gets /proc, /sys, /dev, /dev/pts, /dev/shm, this checkout, the Windows toolchain's
-# cache folder and ../shared/third_party (when there is one) mounted, and they are unmounted
-# when it ends, fails or is interrupted. Processes it left running inside the root are ended
-# first. Runs are one at a time (a lock).
+# Each command runs in mount and process namespaces of its own, with /proc, /sys, /dev,
+# /dev/pts, /dev/shm, this checkout, the Windows toolchain's cache folder and
+# ../shared/third_party (when there is one) mounted there: the machine never sees those mounts,
+# and they go, with every process the command left running, as soon as it ends, fails or is
+# interrupted. Several commands may run at once; the root is made or remade only while none runs.
 # Needs root (re-runs itself through sudo otherwise), debootstrap and Debian's registry.
 set -euo pipefail
 
@@ -33,13 +34,66 @@ packages=(
     # what the scripts themselves use
     git ca-certificates procps file
 )
-# Free space making the root needs (it takes about 2.5 GB).
+# Free space making the root needs (it takes about 3 GB).
 need_mb=4000
 
 fail() {
     echo "debian13-root: $*" >&2
     exit 1
 }
+
+# in_root ROOT DIR COMMAND...: the command in the root, in DIR, with a clean environment but for
+# porteval's own variables and a few that the tests pass on.
+in_root() {
+    local top=$1 dir=$2 name
+    shift 2
+    local keep=()
+    for name in $(compgen -e); do
+        case "$name" in
+        PORTEVAL_* | ASAN_OPTIONS | UBSAN_OPTIONS | LSAN_OPTIONS)
+            keep+=("$name=${!name}")
+            ;;
+        esac
+    done
+    env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
+        LANG=C.UTF-8 TERM="${TERM:-dumb}" DEBIAN_FRONTEND=noninteractive \
+        PORTEVAL_IN_DEBIAN13_ROOT=1 "${keep[@]}" \
+        chroot "$top" /bin/sh -c 'cd "$1" && shift && exec "$@"' sh "$dir" "$@"
+}
+
+# Inside the namespaces (process 1 there): --namespace ROOT [BIND ...] -- COMMAND...
+# Mounts what a command needs, binds each BIND (a folder of this machine) at its own path, runs
+# the command in the first BIND (or /) and passes its exit status on.
+if [ "${1:-}" = --namespace ]; then
+    root=$2
+    shift 2
+    binds=()
+    while [ "$1" != -- ]; do
+        binds+=("$1")
+        shift
+    done
+    shift
+    mount -t proc proc "$root/proc"
+    mount --bind /sys "$root/sys"
+    mount --bind /dev "$root/dev"
+    mount --bind /dev/pts "$root/dev/pts"
+    mkdir -p "$root/dev/shm"
+    mount --bind /dev/shm "$root/dev/shm"
+    for bind in "${binds[@]}"; do
+        mkdir -p "$root$bind"
+        mount --bind "$bind" "$root$bind"
+    done
+    in_root "$root" "${binds[0]:-/}" "$@" &
+    command_pid=$!
+    # An interrupt reaches the command; everything else goes when this process ends.
+    trap 'kill -INT "$command_pid" 2> /dev/null || true' INT
+    trap 'kill -TERM "$command_pid" 2> /dev/null || true' TERM HUP
+    status=0
+    while kill -0 "$command_pid" 2> /dev/null; do
+        wait "$command_pid" && status=0 || status=$?
+    done
+    exit "$status"
+fi
 
 if [ "$(id -u)" -ne 0 ]; then
     command -v sudo > /dev/null || fail "needs root: run it as root, or install sudo"
@@ -48,104 +102,25 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 checkout=$(cd "$(dirname "$0")/.." && pwd -P)
+script="$checkout/scripts/$(basename "$0")"
 cache="${PORTEVAL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/porteval}"
 root="${PORTEVAL_DEBIAN13_ROOT:-$cache/debian13-root}"
 stamp="$root/etc/porteval-root.stamp"
 making="$root.making"
 # Kept outside the root, so that a root made again keeps a Qt for Windows built in it.
 windows_cache="$cache/windows"
+# The third-party archives kept beside the checkout on this project's machines.
+third_party=$(cd "$checkout/.." && pwd -P)/shared/third_party
 
 mkdir -p "$(dirname "$root")" "$windows_cache" || fail "cannot create $(dirname "$root")"
+# Held shared by every run and exclusive while the root is checked and made.
 exec 9> "$root.lock"
 flock 9
 
-# Everything mounted at or under $1, deepest first. findmnt escapes blanks (\x20) in its raw
-# output; printf %b turns them back into the path itself.
-mounts_under() {
-    local target
-    findmnt -rn -o TARGET | while IFS= read -r target; do
-        target=$(printf '%b' "$target")
-        case "$target" in
-        "$1" | "$1"/*) printf '%s\n' "$target" ;;
-        esac
-    done | sort -r
-}
-
-# Processes whose root is inside $1: what a command left behind (a Wine server, an X server).
-stop_processes_in() {
-    local signal pid target
-    for signal in TERM KILL; do
-        local found=0
-        for pid in /proc/[0-9]*; do
-            target=$(readlink "$pid/root" 2> /dev/null) || continue
-            case "$target" in
-            "$1" | "$1"/*)
-                kill "-$signal" "${pid#/proc/}" 2> /dev/null && found=1
-                ;;
-            esac
-        done
-        [ "$found" -eq 0 ] && return 0
-        sleep 1
-    done
-}
-
-unmount_all() {
-    local top=$1 target
-    stop_processes_in "$top"
-    while IFS= read -r target; do
-        [ -n "$target" ] || continue
-        umount "$target" 2> /dev/null || umount -l "$target" 2> /dev/null || true
-    done < <(mounts_under "$top")
-    [ -z "$(mounts_under "$top")" ] || echo "debian13-root: could not unmount everything under $top" >&2
-}
-
-remove_tree() {
-    unmount_all "$1"
-    rm -rf --one-file-system "$1"
-}
-
-wanted=$(printf '%s\n' "suite $suite" "mirror $mirror" "packages ${packages[*]}" \
-    "setup $(sed -n '/^make_root() {$/,/^}$/p' "$0" | sha256sum | cut -d' ' -f1)")
-
-make_root() {
-    local log="$cache/debian13-root.log" free_mb
-    if [ -e "$making" ]; then
-        echo "debian13-root: removing a half-made root left by an earlier run ($making)"
-        remove_tree "$making"
-    fi
-    free_mb=$(df -Pm "$(dirname "$root")" | awk 'NR == 2 { print $4 }')
-    [ "$free_mb" -ge "$need_mb" ] ||
-        fail "disk full: only $free_mb MB free under $(dirname "$root"); the root needs about $need_mb MB"
-    command -v debootstrap > /dev/null || "$checkout/scripts/deps.sh" debootstrap > "$log" 2>&1 ||
-        fail "cannot install debootstrap: $(grep -m1 -E '^(E:|W:)' "$log" || tail -n1 "$log")"
-    wget -q -T 20 -t 2 -O /dev/null "$mirror/dists/$suite/InRelease" ||
-        fail "cannot reach the Debian registry at $mirror (no $suite release file)"
-
-    echo "Making a Debian 13 root in $root (about 5 minutes)"
-    local started=$SECONDS
-    # A failure from here on leaves $making, which the next run removes first.
-    if ! debootstrap --variant=minbase "$suite" "$making" "$mirror" > "$log" 2>&1; then
-        explain_failure "$log" debootstrap
-    fi
-    printf '%s\n' "Types: deb deb-src" "URIs: $mirror" "Suites: $suite" "Components: main" \
-        "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" \
-        > "$making/etc/apt/sources.list.d/debian.sources"
-    rm -f "$making/etc/apt/sources.list"
-    # Documentation and other languages' manuals are not needed in a build root.
-    printf '%s\n' 'path-exclude /usr/share/doc/*' 'path-exclude /usr/share/man/*' \
-        'path-exclude /usr/share/info/*' > "$making/etc/dpkg/dpkg.cfg.d/porteval-nodoc"
-    cp /etc/resolv.conf "$making/etc/resolv.conf" 2> /dev/null || true
-    mount_for_command "$making"
-    if ! in_root "$making" / sh -c 'apt-get update -qq &&
-            apt-get install -y -qq --no-install-recommends "$@"' sh "${packages[@]}" >> "$log" 2>&1; then
-        unmount_all "$making"
-        explain_failure "$log" "installing the packages"
-    fi
-    unmount_all "$making"
-    echo "$wanted" > "$making/etc/porteval-root.stamp"
-    [ ! -e "$root" ] || remove_tree "$root"
-    mv "$making" "$root"
-    echo "Debian 13 root made in $((SECONDS - started)) s: $root"
+# run_in_namespaces ROOT [BIND ...] -- COMMAND...
+run_in_namespaces() {
+    unshare --mount --propagation private --pid --fork --kill-child -- \
+        "$script" --namespace "$@"
 }
 
 explain_failure() { # explain_failure LOG STEP: one line that says why STEP failed
@@ -157,43 +132,46 @@ explain_failure() { # explain_failure LOG STEP: one line that says why STEP fail
     fail "$2 failed: $(grep -m1 -E '^(E:|W: Failure)' "$1" || tail -n1 "$1") (log: $1)"
 }
 
-mount_for_command() { # mount_for_command ROOT
-    local top=$1
-    mount -t proc proc "$top/proc"
-    mount --bind /sys "$top/sys"
-    mount --bind /dev "$top/dev"
-    mount --bind /dev/pts "$top/dev/pts"
-    mkdir -p "$top/dev/shm"
-    mount --bind /dev/shm "$top/dev/shm"
-}
+wanted=$(printf '%s\n' "suite $suite" "mirror $mirror" "packages ${packages[*]}" \
+    "setup $(sed -n '/^make_root() {$/,/^}$/p' "$0" | sha256sum | cut -d' ' -f1)")
 
-# in_root ROOT DIR COMMAND...: the command in the root, in DIR, with a clean environment but for
-# porteval's own variables and a few that the tests pass on.
-in_root() {
-    local top=$1 dir=$2 name
-    shift 2
-    local keep=()
-    for name in $(compgen -e); do
-        case "$name" in
-        PORTEVAL_* | ASAN_OPTIONS | UBSAN_OPTIONS | LSAN_OPTIONS | DEBIAN_FRONTEND)
-            keep+=("$name=${!name}")
-            ;;
-        esac
-    done
-    env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
-        LANG=C.UTF-8 TERM="${TERM:-dumb}" DEBIAN_FRONTEND=noninteractive \
-        PORTEVAL_CACHE="$cache" PORTEVAL_IN_DEBIAN13_ROOT=1 "${keep[@]}" \
-        chroot "$top" /bin/sh -c 'cd "$1" && shift && exec "$@"' sh "$dir" "$@"
-}
+make_root() {
+    local log="$cache/debian13-root.log" free_mb
+    if [ -e "$making" ]; then
+        echo "debian13-root: removing a half-made root left by an earlier run ($making)"
+        rm -rf --one-file-system "$making"
+    fi
+    free_mb=$(df -Pm "$(dirname "$root")" | awk 'NR == 2 { print $4 }')
+    [ "$free_mb" -ge "$need_mb" ] ||
+        fail "disk full: only $free_mb MB free under $(dirname "$root"); the root needs about $need_mb MB"
+    command -v debootstrap > /dev/null || "$checkout/scripts/deps.sh" debootstrap > "$log" 2>&1 ||
+        fail "cannot install debootstrap: $(grep -m1 -E '^(E:|W:)' "$log" || tail -n1 "$log")"
+    wget -q -T 20 -t 2 -O /dev/null "$mirror/dists/$suite/InRelease" ||
+        fail "cannot reach the Debian registry at $mirror (no $suite release file)"
 
-cleanup() {
-    [ ! -e "$making" ] || unmount_all "$making"
-    unmount_all "$root"
+    echo "Making a Debian 13 root in $root (about 2 minutes)"
+    local started=$SECONDS
+    # A failure from here on leaves $making, which the next run removes first; what debootstrap
+    # mounts stays in a namespace of its own.
+    unshare --mount --propagation private -- \
+        debootstrap --variant=minbase "$suite" "$making" "$mirror" > "$log" 2>&1 ||
+        explain_failure "$log" debootstrap
+    printf '%s\n' "Types: deb deb-src" "URIs: $mirror" "Suites: $suite" "Components: main" \
+        "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" \
+        > "$making/etc/apt/sources.list.d/debian.sources"
+    rm -f "$making/etc/apt/sources.list"
+    # Documentation and manuals are not needed in a build root.
+    printf '%s\n' 'path-exclude /usr/share/doc/*' 'path-exclude /usr/share/man/*' \
+        'path-exclude /usr/share/info/*' > "$making/etc/dpkg/dpkg.cfg.d/porteval-nodoc"
+    cp /etc/resolv.conf "$making/etc/resolv.conf" 2> /dev/null || true
+    run_in_namespaces "$making" -- sh -c 'apt-get update -qq &&
+            apt-get install -y -qq --no-install-recommends "$@"' sh "${packages[@]}" \
+        >> "$log" 2>&1 || explain_failure "$log" "installing the packages"
+    echo "$wanted" > "$making/etc/porteval-root.stamp"
+    [ ! -e "$root" ] || rm -rf --one-file-system "$root"
+    mv "$making" "$root"
+    echo "Debian 13 root made in $((SECONDS - started)) s: $root"
 }
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-trap 'exit 129' HUP
 
 if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$wanted" ]; then
     [ ! -e "$root" ] || echo "debian13-root: $root is out of date or unfinished: making it again"
@@ -201,16 +179,7 @@ if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$wanted" ]; then
 fi
 [ $# -gt 0 ] || { echo "Debian 13 root is up to date in $root"; exit 0; }
 
-mount_for_command "$root"
-mkdir -p "$root$checkout" "$root$windows_cache"
-mount --bind "$checkout" "$root$checkout"
-mount --bind "$windows_cache" "$root$windows_cache"
-# The third-party archives kept beside the checkout on this project's machines.
-third_party=$(cd "$checkout/.." && pwd -P)/shared/third_party
-if [ -d "$third_party" ]; then
-    mkdir -p "$root$third_party"
-    mount --bind -o ro "$third_party" "$root$third_party"
-fi
-status=0
-in_root "$root" "$checkout" "$@" || status=$?
-exit "$status"
+flock -s 9
+binds=("$checkout" "$windows_cache")
+[ ! -d "$third_party" ] || binds+=("$third_party")
+PORTEVAL_CACHE="$cache" run_in_namespaces "$root" "${binds[@]}" -- "$@"

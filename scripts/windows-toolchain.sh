@@ -55,7 +55,7 @@ work="$prefix.work"
 # also keeps the build short.
 qtbase_features="-DFEATURE_sql=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF
  -DFEATURE_xml=OFF -DFEATURE_dbus=OFF -DINPUT_opengl=no -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF
- -DFEATURE_direct2d=OFF -DFEATURE_gif=OFF -DFEATURE_jpeg=OFF -DFEATURE_ico=OFF
+ -DFEATURE_gif=OFF -DFEATURE_jpeg=OFF -DFEATURE_ico=OFF
  -DFEATURE_tabletevent=OFF -DFEATURE_openssl=OFF -DINPUT_openssl=no -DFEATURE_zstd=OFF
  -DFEATURE_sql_sqlite=OFF -DFEATURE_networklistmanager=OFF -DFEATURE_ssl=OFF
  -DFEATURE_schannel=OFF -DFEATURE_http=OFF -DFEATURE_networkdiskcache=OFF -DFEATURE_brotli=OFF
@@ -72,10 +72,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)'
-# One mend to qtbase for a build without Direct2D: its Windows platform plugin reaches for the
-# DirectWrite font database, which QtGui only builds along with Direct2D. Each line: a file, then
-# the sed expression for it.
-patches='src/plugins/platforms/windows/qwindowsintegration.cpp s/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/'
 
 # The packages the build needs, installed through the project's own installer.
 packages="cmake ninja-build xz-utils g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools"
@@ -118,7 +114,7 @@ compiler_version=$("$compiler" --version | head -n1)
 
 wanted=$(printf '%s\n' "qt $qt_version" "qtbase $qtbase_orig $qtbase_sha256" \
     "serialport $serialport_sha256" "host $host_qt" "compiler $compiler_version" \
-    "features $(echo $qtbase_features)" "patches $(echo "$patches" | sha256sum | cut -d' ' -f1)" \
+    "features $(echo $qtbase_features)" \
     "toolchain $(echo "$toolchain_text" | sha256sum | cut -d' ' -f1)")
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$wanted" ]; then
     # Kept for a later rebuild from a clone that has no ../shared/third_party/.
@@ -183,10 +179,6 @@ echo "Building Qt $qt_version for Windows into $prefix (about 40 minutes on 2 co
 run unpack-qtbase tar -C "$work" -xJf "$cache/sources/$qtbase_orig"
 qtbase_src=$(find "$work" -maxdepth 1 -type d -name 'qtbase*' | head -n1)
 [ -n "$qtbase_src" ] || fail "$qtbase_orig holds no qtbase folder"
-echo "$patches" | while read -r file expression; do
-    grep -q "$(echo "$expression" | cut -d/ -f2)" "$qtbase_src/$file" || fail "$file: nothing to mend"
-    sed -i "$expression" "$qtbase_src/$file"
-done
 
 toolchain="$prefix/mingw-w64-x86_64.cmake"
 echo "$toolchain_text" > "$toolchain"

@@ -31,7 +31,7 @@ inline QByteArray framed(const QByteArray &region)
 // The real exchange against the in-process simulated terminal and the real (English) texts,
 // recording every status line and every change of the control state. `tick` stands in for the
 // window's 100 ms tick, so that a time-out costs 20 ticks of it.
-class ReaderBench : public ReaderWindow, public LinkHost
+class ReaderBench : public ReaderWindow, public LinkHost, public ReaderFieldValues
 {
 public:
     explicit ReaderBench(std::chrono::milliseconds tick = std::chrono::milliseconds(10),
@@ -80,8 +80,8 @@ public:
     QString keyText(int sector) const override { return keys[sector]; }
     void setKeyText(int sector, const QString &text) override { keys[sector] = text; }
     QString oldKeyText() const override { return oldKey; }
-    int selectedMessage() const override { return 0; }
-    QString messageText(int) const override { return {}; }
+    int selectedMessage() const override { return message; }
+    QString messageText(int index) const override { return messages[std::size_t(index)]; }
     ConfigFieldTexts configFieldTexts() const override { return config; }
 
     // LinkHost
@@ -98,12 +98,4 @@ public:
     QStringList statusLines;
     QList<bool> enableCalls;
     bool keyCardRead = false;
-    std::array<QString, kSectors> keys {};
-    QString oldKey = QStringLiteral("5A17C3E09B42");
-    // The window's opening texts.
-    ConfigFieldTexts config {
-        QStringLiteral("&H00"), QStringLiteral("&H91"), QStringLiteral("0- UID de tarjeta"),
-        QStringLiteral("&H00"), QStringLiteral("&H04"), QStringLiteral("&H09"),
-        QStringLiteral("&H20"), QStringLiteral("&H40")
-    };
 };

@@ -118,8 +118,9 @@ private slots:
         QCOMPARE(sim.loggedFrames().size(), 1);
     }
 
-    // An unplug mid-wait ends the wait at once, closes the port as Close COM would and says
-    // so; a fresh device opens again without a restart.
+    // An unplug mid-wait ends the wait at once (within 0.5 s, not after the 2 s budget), without
+    // spinning on the hung-up line, closes the port as Close COM would and says so; a fresh
+    // device opens again without a restart.
     void deviceVanishesDuringAWait()
     {
         auto sim
@@ -131,8 +132,8 @@ private slots:
         clock.start();
         window.cmdGetInfoKeyCard->click();
         const double cpuSeconds = processorSeconds() - cpuBefore;
-        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
-        QVERIFY2(cpuSeconds < 1.0, qPrintable(QString::number(cpuSeconds))); // no error storm
+        QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(cpuSeconds < 0.3, qPrintable(QString::number(cpuSeconds))); // no error storm
         QCOMPARE(window.txtStatus->text(), window.GetMis(Mis::PortLost));
         QCOMPARE(int(window.bPortOpen), 0);
         QVERIFY(!window.ctlMSComm1.PortOpen());

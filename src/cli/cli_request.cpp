@@ -203,7 +203,7 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
 
     // A profile first, then the options given, which win.
     Profile profile;
-    profile.config = ReaderSession::defaultConfig();
+    profile.config = ReaderFieldValues().config;
     if (parser.isSet(u"profile"_s)) {
         ProfileError why;
         const std::optional<Profile> loaded

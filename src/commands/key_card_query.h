@@ -1,11 +1,9 @@
 // Reading the keys of a key card, and the two reader information commands.
 #pragma once
 
+#include "commands/reader_window.h"
+
 #include <QString>
-
-class ReaderWindow;
-
-inline constexpr int kSectors = 16;
 
 // One key query per sector 0 to 15, each answer shown in its key box as received; the first
 // failure ends the query there. A complete read arms the card buttons. Each operation returns

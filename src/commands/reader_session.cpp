@@ -4,66 +4,69 @@
 #include "texts/message_numbers.h"
 #include "texts/response_text.h"
 
+#include <QAbstractEventDispatcher>
 #include <QThread>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 constexpr auto kTick = std::chrono::milliseconds(100);
-constexpr quint8 kPortWrongState = 1;
-constexpr quint8 kPortFailed = 255;
+// Rounds of the pending events that may bring bytes already received before a command: one
+// is enough on Unix; on Windows a read completes in a round of its own after the event that
+// started it.
+constexpr int kTakeWaitingRounds = 16;
 } // namespace
 
 ReaderSession::ReaderSession(PortProvider &ports, const LanguageTable &languages, QObject *parent)
     : QObject(parent)
+    , ctlMSComm1(ports)
+    , link(*this)
     , m_languages(languages)
-    , m_port(ports)
-    , m_link(*this)
 {
-    messages[7] = u" "_s;
-    connect(&m_port, &CommControl::OnComm, this, &ReaderSession::takeByte);
-    connect(&m_port, &CommControl::portLost, this, &ReaderSession::onPortLost);
-    // As the window's: precise, so that 20 ticks never add up to less than 2 s.
-    m_tick.setTimerType(Qt::PreciseTimer);
-    m_tick.setInterval(kTick);
-    connect(&m_tick, &QTimer::timeout, this, [this] {
-        m_link.Timer1_Timer();
-        // Running in a thread of its own whose owner wants it to end (PortJobs::cancel).
-        if (QThread::currentThread()->isInterruptionRequested())
-            m_link.abortWaits();
-    });
-    m_tick.start();
-}
-
-ConfigFieldTexts ReaderSession::defaultConfig()
-{
-    return { u"&H00"_s, u"&H91"_s, u"0- UID de tarjeta"_s, u"&H00"_s, u"&H04"_s, u"&H09"_s,
-             u"&H20"_s, u"&H40"_s };
+    connect(&ctlMSComm1, &CommControl::OnComm, this, &ReaderSession::ctlMSComm1_OnComm);
+    connect(&ctlMSComm1, &CommControl::portLost, this, &ReaderSession::onPortLost);
+    // The tick counts down every wait; it runs from the start to the end, waiting or not. A
+    // coarse timer may fire 5% early, which would cut a 2 s budget to 1.8 s.
+    Timer1.setTimerType(Qt::PreciseTimer);
+    Timer1.setInterval(kTick);
+    connect(&Timer1, &QTimer::timeout, this, &ReaderSession::Timer1_Timer);
+    Timer1.start();
 }
 
 ReaderSession::~ReaderSession()
 {
-    m_link.abortWaits();
+    // A wait still under way (torn down from inside an operation) ends at once.
+    link.abortWaits();
+}
+
+void ReaderSession::resetState()
+{
+    link.iTimeOut = 0;
+    m_keyCardRead = false;
 }
 
 quint8 ReaderSession::openPort(const QString &portText)
 {
+    EnableControls(false);
     quint8 code = kPortWrongState;
-    if (!m_portOpen) {
+    if (m_portOpen == 0) {
+        // A port number or "COMn", a device path beginning with "/", or a serial device
+        // server's "tcp://" or "rfc2217://" address.
         const std::optional<PortRequest> request = parsePortText(portText);
         if (!request) {
             m_portError = u"Not a port: %1"_s.arg(portText);
             code = kPortFailed;
-        } else if (!openForTerminal(m_port, *request)) {
-            m_portError = m_port.errorString();
+        } else if (!openForTerminal(ctlMSComm1, *request)) {
+            m_portError = ctlMSComm1.errorString();
             code = kPortFailed;
         } else {
-            m_portOpen = true;
+            m_portOpen = 1;
             m_portLost = false;
             m_portError.clear();
             code = 0;
         }
     }
+    EnableControls(true);
     SetTextStatus(statusWithResult(u"OpenPortCOM:"_s, code));
     return code;
 }
@@ -71,9 +74,12 @@ quint8 ReaderSession::openPort(const QString &portText)
 quint8 ReaderSession::closePort()
 {
     quint8 code = kPortWrongState;
-    if (m_portOpen) {
-        m_port.setPortOpen(false);
-        m_portOpen = false;
+    if (m_portOpen == 1) {
+        if (!ctlMSComm1.setPortOpen(false)) {
+            SetTextStatus(statusWithResult(u"ClosePort:"_s, kPortFailed));
+            return kPortFailed;
+        }
+        m_portOpen = 0;
         code = 0;
     }
     SetTextStatus(statusWithResult(u"ClosePort:"_s, code));
@@ -83,17 +89,21 @@ quint8 ReaderSession::closePort()
 quint8 ReaderSession::SendCom_RebAns(quint8 iCmdCode, QString &sTermID, QByteArray &sDataSend,
                                      QByteArray &sDataReb)
 {
-    return m_link.SendCom_RebAns(iCmdCode, sTermID, sDataSend, sDataReb);
+    if (linkPortOpen())
+        emit answerAwaited();
+    return link.SendCom_RebAns(iCmdCode, sTermID, sDataSend, sDataReb);
 }
 
 quint8 ReaderSession::SendCommand(quint8 iFunction, QString &sTermID, QByteArray &sData)
 {
-    return m_link.SendCommand(iFunction, sTermID, sData);
+    return link.SendCommand(iFunction, sTermID, sData);
 }
 
 void ReaderSession::SetTextStatus(const QString &sText)
 {
-    m_statusLines << sText;
+    m_lastStatus = sText;
+    if (m_keepStatusLines)
+        m_statusLines << sText;
     emit statusChanged(sText);
 }
 
@@ -107,33 +117,97 @@ QString ReaderSession::GetMis(int iNumMis) const
     return m_languages.GetMis(iNumMis);
 }
 
-void ReaderSession::takeByte()
-{
-    const QByteArray received = m_port.Input();
-    if (!received.isEmpty())
-        m_link.receiveByte(received[0]);
-}
-
-void ReaderSession::onPortLost(const QString &reason)
-{
-    // The wait under way ends now rather than after its budget, and every later command of the
-    // operation finds the port closed.
-    m_portOpen = false;
-    m_portLost = true;
-    m_portError = reason;
-    m_link.portLost(reason);
-    m_port.setPortOpen(false);
-    if (m_busy)
-        m_portLostPending = true;
-    else
-        SetTextStatus(GetMis(Mis::PortLost));
-}
-
 void ReaderSession::EnableControls(bool bEnable)
 {
-    m_busy = !bEnable;
+    m_controlsEnabled = bEnable;
+    emit controlsEnabled(bEnable);
     if (bEnable && m_portLostPending) {
         m_portLostPending = false;
         SetTextStatus(GetMis(Mis::PortLost));
     }
+}
+
+QString ReaderSession::keyText(int sector) const
+{
+    return m_fields ? m_fields->keyText(sector) : keys[std::size_t(sector)];
+}
+
+void ReaderSession::setKeyText(int sector, const QString &text)
+{
+    if (m_fields)
+        m_fields->setKeyText(sector, text);
+    else
+        keys[std::size_t(sector)] = text;
+}
+
+QString ReaderSession::oldKeyText() const
+{
+    return m_fields ? m_fields->oldKeyText() : oldKey;
+}
+
+int ReaderSession::selectedMessage() const
+{
+    return m_fields ? m_fields->selectedMessage() : message;
+}
+
+QString ReaderSession::messageText(int index) const
+{
+    return m_fields ? m_fields->messageText(index) : messages[std::size_t(index)];
+}
+
+ConfigFieldTexts ReaderSession::configFieldTexts() const
+{
+    return m_fields ? m_fields->configFieldTexts() : config;
+}
+
+void ReaderSession::linkTakeWaiting()
+{
+    // What the system has received by now reaches us through events already pending: the
+    // port's read notification, or a read completed on Windows. User input waits.
+    QAbstractEventDispatcher *dispatcher = QThread::currentThread()->eventDispatcher();
+    if (!dispatcher)
+        return;
+    for (int round = 0; round < kTakeWaitingRounds; ++round) {
+        const quint64 before = m_bytesTaken;
+        const bool handled = dispatcher->processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (!handled && m_bytesTaken == before)
+            break;
+    }
+}
+
+void ReaderSession::ctlMSComm1_OnComm()
+{
+    if (ctlMSComm1.CommEvent() != CommControl::comEvReceive)
+        return;
+    const QByteArray received = ctlMSComm1.Input();
+    if (received.isEmpty())
+        return;
+    ++m_bytesTaken;
+    link.receiveByte(received[0]);
+}
+
+void ReaderSession::Timer1_Timer()
+{
+    link.Timer1_Timer();
+    // Running in a thread of its own whose owner wants it to end (PortJobs::cancel).
+    if (QThread::currentThread()->isInterruptionRequested())
+        link.abortWaits();
+}
+
+void ReaderSession::onPortLost(const QString &reason)
+{
+    // The wait under way ends now rather than after its budget, the port is closed as "Cerrar
+    // COM" closes it, and every later command of the operation finds it closed. Said at once
+    // when idle, else after the operation's own last line.
+    link.portLost(reason);
+    if (m_portOpen == 1) {
+        ctlMSComm1.setPortOpen(false);
+        m_portOpen = 0;
+    }
+    m_portLost = true;
+    m_portError = reason;
+    if (m_controlsEnabled)
+        SetTextStatus(GetMis(Mis::PortLost));
+    else
+        m_portLostPending = true;
 }

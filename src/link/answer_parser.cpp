@@ -73,6 +73,15 @@ ParsedAnswer ParseAnswer(const QByteArray &frame)
     return result;
 }
 
+QByteArray FrameAssembler::takeUnparsed()
+{
+    QByteArray unparsed;
+    if (!m_frame.isEmpty() && !m_frame.endsWith(Frame::kEnd))
+        unparsed = m_frame;
+    m_frame.clear();
+    return unparsed;
+}
+
 std::optional<ParsedAnswer> FrameAssembler::feed(char byte)
 {
     if (byte == Frame::kStart) {

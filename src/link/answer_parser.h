@@ -42,6 +42,9 @@ public:
     std::optional<ParsedAnswer> feed(char byte);
 
     const QByteArray &collected() const { return m_frame; }
+    // What has been collected since the last end marker was parsed, if anything: bytes no
+    // frame has accounted for yet. Then starts afresh, as if nothing had been received.
+    QByteArray takeUnparsed();
 
 private:
     QByteArray m_frame; // bytes received since the last start marker, that marker first

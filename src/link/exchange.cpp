@@ -15,6 +15,16 @@ quint8 ReaderLink::SendCommand(quint8 iFunction, QString &sTermID, QByteArray &s
     sData = escapeData(sData);
     if (!m_host.linkPortOpen() || frame.isEmpty())
         return Resp::PortNotOpen;
+    // Bytes that came before this command cannot answer it: a late answer to a command that
+    // timed out, one left in the line by a program stopped mid-query, an adapter's buffer
+    // from before the port was opened. Taken in now and set aside, a part-frame included.
+    m_settingAside = true;
+    m_host.linkTakeWaiting();
+    m_settingAside = false;
+    m_trace.leftOverBeforeCommand(m_assembler.takeUnparsed());
+    // The port may have gone while its last bytes were taken.
+    if (!m_host.linkPortOpen())
+        return Resp::PortNotOpen;
     m_trace.sent(iFunction, plainData, frame);
     m_host.linkOutput(frame);
     return Resp::Success;
@@ -66,8 +76,8 @@ void ReaderLink::receiveByte(char byte)
     const std::optional<ParsedAnswer> answer = m_assembler.feed(byte);
     if (!answer)
         return;
-    m_trace.received(m_assembler.collected(), *answer);
-    if (!answer->accepted())
+    m_trace.received(m_assembler.collected(), *answer, m_settingAside);
+    if (!answer->accepted() || m_settingAside)
         return;
     sDataAns = answer->data;
     bRespReb = answer->code;

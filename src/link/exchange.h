@@ -19,6 +19,9 @@ public:
     virtual void linkOutput(const QByteArray &frame) = 0;
     // An intermediate response code arrived during a wait: show it at once.
     virtual void ShowMisResp(quint8 bNumResp) = 0;
+    // Hands over, through receiveByte, every byte that has arrived by now and is still on its
+    // way in, without waiting for more.
+    virtual void linkTakeWaiting() { }
 };
 
 class ReaderLink
@@ -33,7 +36,8 @@ public:
 
     // Frames and writes one command. `sTermID` comes back as its binary bytes and `sData`
     // escaped, so callers fetch a fresh identifier for every command. 255 when the port is not
-    // open (or the frame would be too long to check): nothing is written then.
+    // open (or the frame would be too long to check): nothing is written then. Whatever had
+    // arrived before is set aside first: shown as such in the trace, never taken as an answer.
     quint8 SendCommand(quint8 iFunction, QString &sTermID, QByteArray &sData);
 
     // Waits for an answer while the window's events go on. 0 puts the answer's data into
@@ -81,4 +85,5 @@ private:
     bool m_aborted = false;
     bool m_endRequested = false;
     bool m_waiting = false;
+    bool m_settingAside = false;
 };

@@ -142,7 +142,7 @@ void FrameTrace::sent(quint8 code, const QByteArray &data, const QByteArray &fra
     publish(event);
 }
 
-void FrameTrace::received(const QByteArray &frame, const ParsedAnswer &answer)
+void FrameTrace::received(const QByteArray &frame, const ParsedAnswer &answer, bool beforeCommand)
 {
     if (!wanted())
         return;
@@ -151,11 +151,27 @@ void FrameTrace::received(const QByteArray &frame, const ParsedAnswer &answer)
     event.code = answer.code;
     event.drop = answer.drop;
     event.frame = frame;
-    // The key query's answer is the key itself.
-    if (m_lastCommand == Cmd::GetInfoKeyCard) {
+    event.beforeCommand = beforeCommand;
+    // The key query's answer is the key itself; what came before a command may be anything,
+    // a key left over from an earlier query included.
+    if (m_lastCommand == Cmd::GetInfoKeyCard || beforeCommand) {
         event.keyFrom = qMin(answerDataStart(frame), frame.size());
         event.keyTo = qMax(event.keyFrom, frame.size() - 3);
     }
+    publish(event);
+}
+
+void FrameTrace::leftOverBeforeCommand(const QByteArray &bytes)
+{
+    if (!wanted() || bytes.isEmpty())
+        return;
+    FrameEvent event = newEvent(FrameEvent::Kind::Dropped);
+    event.drop = bytes.startsWith(Frame::kStart) && bytes.size() >= 11 ? FrameDrop::Markers
+                                                                       : FrameDrop::Short;
+    event.frame = bytes;
+    event.beforeCommand = true;
+    event.keyFrom = qMin<qsizetype>(kAnswerDataStart, bytes.size());
+    event.keyTo = bytes.size();
     publish(event);
 }
 
@@ -188,11 +204,12 @@ void FrameTrace::publish(const FrameEvent &event)
         qCDebug(lcLink).noquote() << stamp << "->" << name << event.hex(m_showKeys);
         break;
     case FrameEvent::Kind::Accepted:
-        qCDebug(lcLink).noquote() << stamp << "<-" << name << "code" << int(event.code)
-                                  << event.hex(m_showKeys);
+        qCDebug(lcLink).noquote() << stamp << (event.beforeCommand ? "<- set aside" : "<-") << name
+                                  << "code" << int(event.code) << event.hex(m_showKeys);
         break;
     case FrameEvent::Kind::Dropped:
-        qCDebug(lcLink).noquote() << stamp << "<- dropped"
+        qCDebug(lcLink).noquote() << stamp
+                                  << (event.beforeCommand ? "<- set aside, dropped" : "<- dropped")
                                   << u"(%1)"_s.arg(QLatin1String(frameDropName(event.drop))) << name
                                   << event.hex(m_showKeys);
         break;

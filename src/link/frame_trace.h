@@ -39,6 +39,9 @@ struct FrameEvent
     qsizetype keyFrom = 0; // frame bytes [keyFrom, keyTo) carry key bytes
     qsizetype keyTo = 0;
     QString note;
+    // Received before the command was sent, and set aside: no answer to it. Its data is
+    // masked whatever it holds, since nothing says which command it answers.
+    bool beforeCommand = false;
 
     const char *commandName() const;
     // The frame in hex, key bytes as "**" unless `showKeys`.
@@ -55,7 +58,9 @@ public:
     void setListener(Listener listener) { m_listener = std::move(listener); }
 
     void sent(quint8 code, const QByteArray &data, const QByteArray &frame);
-    void received(const QByteArray &frame, const ParsedAnswer &answer);
+    void received(const QByteArray &frame, const ParsedAnswer &answer, bool beforeCommand = false);
+    // Bytes set aside before a command that never made up a frame.
+    void leftOverBeforeCommand(const QByteArray &bytes);
     void timedOut();
     void portLost(const QString &reason);
 

@@ -1,11 +1,17 @@
 #include "qt_serial_device.h"
 
+#include <QEvent>
+#include <QSocketNotifier>
+
 QtSerialDevice::QtSerialDevice(const QString &location, QObject *parent)
     : SerialDevice(parent)
     , m_location(location)
 {
     m_port.setPortName(location);
-    connect(&m_port, &QSerialPort::readyRead, this, &SerialDevice::bytesReceived);
+    connect(&m_port, &QSerialPort::readyRead, this, [this] {
+        m_emptyNotifications = 0;
+        emit bytesReceived();
+    });
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialDevice::onError);
 }
 
@@ -47,7 +53,41 @@ bool QtSerialDevice::open(const LineSettings &settings)
     m_port.setDataTerminalReady(settings.dataTerminalReady);
     m_port.setRequestToSend(settings.requestToSend);
     m_error.clear();
+    watchForHangUp();
     return true;
+}
+
+// A line whose other end went away (an adapter pulled, a pseudo-terminal's master closed) is
+// hung up: it polls as readable for ever and every read gives nothing. Qt 6.4 takes that empty
+// read for an error; Qt 6.8 takes it for "no data yet" and says nothing, so the wait would run
+// into its time-out while the notifier fires again and again. Its firing twice without bringing
+// a byte is the sign: the line is asked for its modem lines, which a hung-up device refuses
+// with an I/O error (a live pseudo-terminal only says it has none), and the port is closed.
+void QtSerialDevice::watchForHangUp()
+{
+    m_emptyNotifications = 0;
+    m_readNotifier.clear();
+    for (QSocketNotifier *notifier : m_port.findChildren<QSocketNotifier *>()) {
+        if (notifier->type() == QSocketNotifier::Read) {
+            m_readNotifier = notifier;
+            notifier->installEventFilter(this);
+        }
+    }
+}
+
+bool QtSerialDevice::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_readNotifier || event->type() != QEvent::SockAct || !m_port.isOpen())
+        return false;
+    // Counted before QSerialPort reads; a read that brings bytes sets the count back.
+    if (++m_emptyNotifications < 2)
+        return false;
+    m_port.pinoutSignals();
+    // A device that answers the modem-line request yet keeps waking us without data is no
+    // line we can use either.
+    if (m_port.isOpen() && m_emptyNotifications >= kEmptyNotificationsLimit)
+        lose(tr("The line hung up"));
+    return !m_port.isOpen();
 }
 
 void QtSerialDevice::close()
@@ -70,15 +110,19 @@ void QtSerialDevice::onError(QSerialPort::SerialPortError error)
     case QSerialPort::WriteError:
         // The device went away. Left open, an unplugged port reports read errors in a tight
         // loop; closed at the first one it stays quiet and can be opened again later.
-        if (!m_port.isOpen())
-            return;
-        m_error = m_port.errorString();
-        m_port.close();
-        emit failed();
+        if (m_port.isOpen())
+            lose(m_port.errorString());
         return;
     default:
         // NoError comes with every open; a missing modem line or a framing error on a single
         // byte is not fatal.
         return;
     }
+}
+
+void QtSerialDevice::lose(const QString &reason)
+{
+    m_error = reason;
+    m_port.close();
+    emit failed();
 }

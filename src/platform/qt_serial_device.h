@@ -3,13 +3,20 @@
 
 #include "platform/serial_device.h"
 
+#include <QPointer>
 #include <QSerialPort>
+
+class QSocketNotifier;
 
 class QtSerialDevice : public SerialDevice
 {
     Q_OBJECT
 
 public:
+    // Wake-ups of the read notifier without a byte after which a line counts as hung up even
+    // if it still answers requests for its modem lines.
+    static constexpr int kEmptyNotificationsLimit = 20;
+
     explicit QtSerialDevice(const QString &location, QObject *parent = nullptr);
     ~QtSerialDevice() override;
 
@@ -21,10 +28,18 @@ public:
     QString errorString() const override { return m_error; }
     QString deviceName() const override { return m_location; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void onError(QSerialPort::SerialPortError error);
+    void watchForHangUp();
+    void lose(const QString &reason);
 
     QSerialPort m_port;
     QString m_location;
     QString m_error;
+    // QSerialPort's own read notifier on Unix, watched for a line that hung up.
+    QPointer<QSocketNotifier> m_readNotifier;
+    int m_emptyNotifications = 0;
 };

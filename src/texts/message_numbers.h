@@ -76,7 +76,9 @@ inline constexpr int HistoryNotExported = 261; // %1: the file, %2: why
 // The frame monitor's Save while the keys are shown
 inline constexpr int MonitorSaveKeys = 262;
 
-// 263 and 264 are taken.
+// The frame monitor's direction for a frame received before the command was sent, and set
+// aside
+inline constexpr int MonitorSetAside = 264;
 
 // What porteval itself says of a port and of demo mode
 inline constexpr int SimulatedDevice = 265; // the demo port as the history shows it

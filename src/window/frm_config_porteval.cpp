@@ -33,33 +33,27 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-constexpr auto kTick = std::chrono::milliseconds(100);
 constexpr qint16 kTooltipSlots = 150;
-// The port handlers' codes: asked in the wrong state, and the port refused.
-constexpr quint8 kPortWrongState = 1;
-constexpr quint8 kPortFailed = 255;
 } // namespace
 
 frmConfigPorteval::frmConfigPorteval(PortProvider &ports, const QString &languageFolder,
                                      QWidget *parent)
     : QWidget(parent)
-    , ctlMSComm1(ports)
-    , link(*this)
+    , session(ports, languages)
     , m_ports(ports)
     , m_languageFolder(languageFolder)
     , m_frames(new FrameMonitorModel(languages, this))
     , m_recorder(new OperationRecorder(this))
 {
+    // The operations read and fill this window's controls; its status line, not a list, keeps
+    // what they say.
+    session.useFields(*this);
+    session.keepStatusLines(false);
     createControls();
     connectHandlers();
     // The monitor shows what happened before it was opened too: the frames that led to a
     // failure are there when the technician opens it after one.
     link.setFrameListener([this](const FrameEvent &event) { m_frames->append(event); });
-    // The tick counts down every wait; it runs from the start to the end, waiting or not.
-    // A coarse timer may fire 5% early, which would cut a 2 s budget to 1.8 s.
-    Timer1.setTimerType(Qt::PreciseTimer);
-    Timer1.setInterval(kTick);
-    Timer1.start();
     Form_Load();
 }
 
@@ -76,8 +70,10 @@ frmConfigPorteval::~frmConfigPorteval()
 
 void frmConfigPorteval::connectHandlers()
 {
-    connect(&Timer1, &QTimer::timeout, this, &frmConfigPorteval::Timer1_Timer);
-    connect(&ctlMSComm1, &CommControl::OnComm, this, &frmConfigPorteval::ctlMSComm1_OnComm);
+    connect(&session, &ReaderSession::statusChanged, this, &frmConfigPorteval::showStatusLine);
+    connect(&session, &ReaderSession::controlsEnabled, this,
+            &frmConfigPorteval::showControlsEnabled);
+    connect(&session, &ReaderSession::answerAwaited, this, &frmConfigPorteval::showStopControl);
     // Every operation the user starts goes through runRecorded.
     const auto recorded = [this](const char *operation, std::function<quint8()> handler) {
         return [this, operation, handler] {
@@ -104,7 +100,6 @@ void frmConfigPorteval::connectHandlers()
     connect(cCfgMode, &QComboBox::editTextChanged, this, &frmConfigPorteval::cCfgMode_Change);
     connect(cCfgMode, &QComboBox::activated, this, &frmConfigPorteval::cCfgMode_Click);
 
-    connect(&ctlMSComm1, &CommControl::portLost, this, &frmConfigPorteval::ctlMSComm1_PortLost);
     connect(cmdStopWait, &QToolButton::clicked, this, &frmConfigPorteval::cmdStopWait_Click);
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &frmConfigPorteval::cmdStopWait_Click);
@@ -147,9 +142,7 @@ void frmConfigPorteval::Form_Load()
     lNorvalt->setText(QUrl(QStringLiteral(PORTEVAL_WEB_URL)).host());
 
     EnableControls(false);
-    link.iTimeOut = 0;
-    bKeyCardRead = false;
-    bPortOpen = 0;
+    session.resetState();
     if (!oTooltip)
         oTooltip = std::make_unique<Tooltip>();
     oTooltip->IniMaxTip(kTooltipSlots);
@@ -192,41 +185,12 @@ QString frmConfigPorteval::portListForTooltip() const
 
 quint8 frmConfigPorteval::cmdOpenCOM_Click()
 {
-    EnableControls(false);
-    if (bPortOpen != 0) {
-        EnableControls(true);
-        SetStatus(u"OpenPortCOM:"_s, kPortWrongState);
-        return kPortWrongState;
-    }
-    auto fail = [this] {
-        EnableControls(true);
-        SetStatus(u"OpenPortCOM:"_s, kPortFailed);
-        return kPortFailed;
-    };
-    // A port number or "COMn", a device path beginning with "/", or a serial device server's
-    // "tcp://" or "rfc2217://" address.
-    const std::optional<PortRequest> request = parsePortText(cEditCfg1->text());
-    if (!request || !openForTerminal(ctlMSComm1, *request))
-        return fail();
-    bPortOpen = 1;
-    EnableControls(true);
-    SetStatus(u"OpenPortCOM:"_s, 0);
-    return 0;
+    return session.openPort(cEditCfg1->text());
 }
 
 quint8 frmConfigPorteval::cmdCloseCOM_Click()
 {
-    quint8 code = kPortWrongState;
-    if (bPortOpen == 1) {
-        if (!ctlMSComm1.setPortOpen(false)) {
-            SetStatus(u"ClosePort:"_s, kPortFailed);
-            return kPortFailed;
-        }
-        bPortOpen = 0;
-        code = 0;
-    }
-    SetStatus(u"ClosePort:"_s, code);
-    return code;
+    return session.closePort();
 }
 
 void frmConfigPorteval::lNorvalt_Click()
@@ -236,46 +200,44 @@ void frmConfigPorteval::lNorvalt_Click()
 
 quint8 frmConfigPorteval::cmdGetInfoKeyCard_Click()
 {
-    return ::cmdGetInfoKeyCard(*this);
+    return ::cmdGetInfoKeyCard(session);
 }
 
 quint8 frmConfigPorteval::cmdCfgMaster_Click(int index)
 {
-    return ::cmdCfgMaster(*this, index);
+    return ::cmdCfgMaster(session, index);
 }
 
 quint8 frmConfigPorteval::cmdCfgConfig_Click(int index)
 {
-    return ::cmdCfgConfig(*this, index);
+    return ::cmdCfgConfig(session, index);
 }
 
 quint8 frmConfigPorteval::cmdCfgMis_Click(int index)
 {
-    return ::cmdCfgMis(*this, index);
+    return ::cmdCfgMis(session, index);
 }
 
 quint8 frmConfigPorteval::GetFWVersion()
 {
-    return ::GetFWVersion(*this);
+    return ::GetFWVersion(session);
 }
 
 quint8 frmConfigPorteval::BeepSound()
 {
-    return ::BeepSound(*this);
+    return ::BeepSound(session);
 }
 
 void frmConfigPorteval::EnableControls(bool bEnable)
 {
-    bEnableCtrls = bEnable;
+    session.EnableControls(bEnable);
+}
+
+void frmConfigPorteval::showControlsEnabled(bool enable)
+{
     RefreshControls();
-    if (!bEnable)
-        return;
-    cmdStopWait->hide();
-    // A port lost during an operation is said after the operation's own last line.
-    if (m_portLostPending) {
-        m_portLostPending = false;
-        SetTextStatus(GetMis(Mis::PortLost));
-    }
+    if (enable)
+        cmdStopWait->hide();
 }
 
 void frmConfigPorteval::RefreshControls()
@@ -324,13 +286,18 @@ QString frmConfigPorteval::GetMisResp(quint8 bNumResp) const
 
 void frmConfigPorteval::ShowMisResp(quint8 bNumResp)
 {
-    SetTextStatus(GetMisResp(bNumResp));
+    session.ShowMisResp(bNumResp);
 }
 
 void frmConfigPorteval::SetTextStatus(const QString &sText)
 {
-    m_recorder->statusLine(sText);
-    txtStatus->setText(sText);
+    session.SetTextStatus(sText);
+}
+
+void frmConfigPorteval::showStatusLine(const QString &text)
+{
+    m_recorder->statusLine(text);
+    txtStatus->setText(text);
     RefreshControls();
 }
 
@@ -341,45 +308,22 @@ void frmConfigPorteval::SetStatus(const QString &sText, quint8 iVal)
 
 quint8 frmConfigPorteval::SendCommand(quint8 iFunction, QString &sTermID, QByteArray &sData)
 {
-    return link.SendCommand(iFunction, sTermID, sData);
+    return session.SendCommand(iFunction, sTermID, sData);
 }
 
 quint8 frmConfigPorteval::SendCom_RebAns(quint8 iCmdCode, QString &sTermID, QByteArray &sDataSend,
                                          QByteArray &sDataReb)
 {
-    if (linkPortOpen() && cmdStopWait->isHidden()) {
-        const int width = cmdStopWait->sizeHint().width();
-        cmdStopWait->setGeometry(txtStatus->width() - width, 0, width, txtStatus->height());
-        cmdStopWait->show();
-    }
-    return link.SendCom_RebAns(iCmdCode, sTermID, sDataSend, sDataReb);
+    return session.SendCom_RebAns(iCmdCode, sTermID, sDataSend, sDataReb);
 }
 
-void frmConfigPorteval::ctlMSComm1_OnComm()
+void frmConfigPorteval::showStopControl()
 {
-    if (ctlMSComm1.CommEvent() != CommControl::comEvReceive)
+    if (!cmdStopWait->isHidden())
         return;
-    const QByteArray received = ctlMSComm1.Input();
-    if (!received.isEmpty())
-        link.receiveByte(received[0]);
-}
-
-void frmConfigPorteval::Timer1_Timer()
-{
-    link.Timer1_Timer();
-}
-
-void frmConfigPorteval::ctlMSComm1_PortLost(const QString &reason)
-{
-    link.portLost(reason);
-    if (bPortOpen == 1) {
-        ctlMSComm1.setPortOpen(false);
-        bPortOpen = 0;
-    }
-    if (bEnableCtrls)
-        SetTextStatus(GetMis(Mis::PortLost));
-    else
-        m_portLostPending = true;
+    const int width = cmdStopWait->sizeHint().width();
+    cmdStopWait->setGeometry(txtStatus->width() - width, 0, width, txtStatus->height());
+    cmdStopWait->show();
 }
 
 void frmConfigPorteval::cmdStopWait_Click()

@@ -1,9 +1,7 @@
 // The program's one window: the port, the key card, the three cards and the language row.
 #pragma once
 
-#include "commands/reader_window.h"
-#include "link/exchange.h"
-#include "platform/comm_control.h"
+#include "commands/reader_session.h"
 #include "texts/language_table.h"
 #include "window/qt_translation.h"
 
@@ -32,7 +30,9 @@ class QToolButton;
 class ToolActions;
 class Tooltip;
 
-class frmConfigPorteval : public QWidget, public ReaderWindow, public LinkHost
+// The window drives one reader session, the one home of the port and the exchange; its
+// handlers keep the design's names and call the session.
+class frmConfigPorteval : public QWidget, public ReaderFields
 {
     Q_OBJECT
 
@@ -42,6 +42,9 @@ public:
     frmConfigPorteval(PortProvider &ports, const QString &languageFolder,
                       QWidget *parent = nullptr);
     ~frmConfigPorteval() override;
+
+    LanguageTable languages; // sMisTable and iIdioma
+    ReaderSession session;
 
     // The version line; in demo mode it says so, in the language shown.
     void setVersionText(const QString &text, bool demo = false);
@@ -81,17 +84,18 @@ public:
     QToolButton *cmdStopWait = nullptr;
     ToolActions *tools = nullptr;
     ProfileActions *profiles = nullptr;
-    QTimer Timer1;
-    CommControl ctlMSComm1;
+    // The port control, the timer and the exchange live in the session; these are the
+    // design's names for them.
+    QTimer &Timer1 = session.Timer1;
+    CommControl &ctlMSComm1 = session.ctlMSComm1;
+    ReaderLink &link = session.link;
 
-    // Window state.
-    quint8 bPortOpen = 0;
-    bool bEnableCtrls = false;
-    bool bKeyCardRead = false;
-    LanguageTable languages; // sMisTable and iIdioma
+    // Window state, read from the session that keeps it.
+    const quint8 &bPortOpen = session.bPortOpen();
+    const bool &bEnableCtrls = session.bEnableCtrls();
+    const bool &bKeyCardRead = session.bKeyCardRead();
     std::unique_ptr<Tooltip> oTooltip;
     QtTranslation qtTexts; // Qt's own dialogs, buttons and menus in the language shown
-    ReaderLink link;
 
     // Start-up, shut-down and the port.
     // The port handlers and the reader operations return the result their status line ends
@@ -111,29 +115,24 @@ public:
     quint8 BeepSound();
 
     // Control state, language and status line.
-    void EnableControls(bool bEnable) override;
+    void EnableControls(bool bEnable);
     void RefreshControls();
     void cCfgMode_Change();
     void cCfgMode_Click();
     void LoadMisFile();
     void IniMis();
     void cIdioma_Click(int index);
-    QString GetMis(int iNumMis) const override;
-    QString GetMisResp(quint8 bNumResp) const override;
-    void ShowMisResp(quint8 bNumResp) override;
-    void SetTextStatus(const QString &sText) override;
+    QString GetMis(int iNumMis) const;
+    QString GetMisResp(quint8 bNumResp) const;
+    void ShowMisResp(quint8 bNumResp);
+    void SetTextStatus(const QString &sText);
     void SetStatus(const QString &sText, quint8 iVal);
 
-    // The exchange and its events.
-    quint8 SendCommand(quint8 iFunction, QString &sTermID, QByteArray &sData) override;
+    // The exchange, through the session.
+    quint8 SendCommand(quint8 iFunction, QString &sTermID, QByteArray &sData);
     quint8 SendCom_RebAns(quint8 iCmdCode, QString &sTermID, QByteArray &sDataSend,
-                          QByteArray &sDataReb) override;
-    void ctlMSComm1_OnComm();
-    void Timer1_Timer();
+                          QByteArray &sDataReb);
 
-    // The device went away: the wait under way ends, the port is closed as "Cerrar COM" closes
-    // it, and the status line says so once the operation under way has ended.
-    void ctlMSComm1_PortLost(const QString &reason);
     // Escape or the stop control: the wait under way ends as a time-out would.
     void cmdStopWait_Click();
 
@@ -150,8 +149,7 @@ public:
     void openHistory();
     HistoryDialog *historyDialog() const { return m_historyDialog; }
 
-    // ReaderWindow: the controls the operations read and fill.
-    void setKeyCardRead() override { bKeyCardRead = true; }
+    // ReaderFields: the controls the operations read and fill.
     QString keyText(int sector) const override;
     void setKeyText(int sector, const QString &text) override;
     QString oldKeyText() const override;
@@ -159,16 +157,16 @@ public:
     QString messageText(int index) const override;
     ConfigFieldTexts configFieldTexts() const override;
 
-    // LinkHost
-    bool linkPortOpen() const override { return bPortOpen == 1; }
-    void linkOutput(const QByteArray &frame) override { ctlMSComm1.Output(frame); }
-
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void createControls();
     void connectHandlers();
+    // What the session's status lines and control state do to the widgets.
+    void showStatusLine(const QString &text);
+    void showControlsEnabled(bool enable);
+    void showStopControl();
     // Runs an operation the user started and puts it on record: the one place where the
     // window's operations begin and end.
     void runRecorded(const char *operation, const std::function<quint8()> &handler);
@@ -182,7 +180,6 @@ private:
     FrameMonitorModel *m_frames = nullptr;
     OperationRecorder *m_recorder = nullptr;
     HistoryDialog *m_historyDialog = nullptr;
-    bool m_portLostPending = false;
     QString m_versionText;
     bool m_demo = false;
 };

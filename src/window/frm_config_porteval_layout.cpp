@@ -89,6 +89,8 @@ QPushButton *hiddenCardButton(QWidget *frame, const QString &name)
 
 void frmConfigPorteval::createControls()
 {
+    // The texts the fields open with, as every session starts with them.
+    const ReaderFieldValues start;
     setObjectName(u"frmConfigPorteval"_s);
     setWindowTitle(u"Porteval - Programa demo"_s);
     if (QFontDatabase::families().contains(u"Tahoma"_s)) {
@@ -218,7 +220,7 @@ void frmConfigPorteval::createControls()
     QGroupBox *master = addTab(2, u"Master"_s, tabTitles[1]);
     auto *masterGrid = new QGridLayout(master);
     lLabel[18] = named(new QLabel(u"Old Key (sector 1):"_s, master), indexed("lLabel", 18));
-    txtOldKey = textBox(master, u"txtOldKey"_s, u"5A17C3E09B42"_s, kKeyLength);
+    txtOldKey = textBox(master, u"txtOldKey"_s, start.oldKey, kKeyLength);
     txtOldKey->setFont(txtKey[0]->font());
     lLabel[18]->setBuddy(txtOldKey);
     lLabel[19] = named(new QLabel(u"Nota: Campo de 12 caracteres hexadecimales."_s, master),
@@ -254,20 +256,25 @@ void frmConfigPorteval::createControls()
         return box;
     };
     auto *ports = new QGridLayout(fieldFrame(4, u"Configuración de puertos"_s));
-    txtCfgUART0 = field(ports, 0, 20, u"Config. UART0:"_s, u"txtCfgUART0"_s, u"&H00"_s);
-    txtCfgUART1 = field(ports, 1, 21, u"Config. UART1:"_s, u"txtCfgUART1"_s, u"&H91"_s);
+    txtCfgUART0 = field(ports, 0, 20, u"Config. UART0:"_s, u"txtCfgUART0"_s, start.config.uart0);
+    txtCfgUART1 = field(ports, 1, 21, u"Config. UART1:"_s, u"txtCfgUART1"_s, start.config.uart1);
     auto *times = new QGridLayout(fieldFrame(5, u"Tiempos"_s));
-    txtCfgTRef = field(times, 0, 22, u"Tiempo refresco:"_s, u"txtCfgTRef"_s, u"&H20"_s);
-    txtCfgTBack = field(times, 1, 23, u"Tiempo backlight:"_s, u"txtCfgTBack"_s, u"&H40"_s);
+    txtCfgTRef
+        = field(times, 0, 22, u"Tiempo refresco:"_s, u"txtCfgTRef"_s, start.config.refreshTime);
+    txtCfgTBack
+        = field(times, 1, 23, u"Tiempo backlight:"_s, u"txtCfgTBack"_s, start.config.backlightTime);
     lLabel[24] = named(new QLabel(u"Modo de operación:"_s, config), indexed("lLabel", 24));
     cCfgMode = named(new QComboBox(config), u"cCfgMode"_s);
     cCfgMode->setEditable(true);
-    cCfgMode->addItems({ u"0- UID de tarjeta"_s, u"2- Bloque de datos"_s });
+    cCfgMode->addItems({ start.config.mode, u"2- Bloque de datos"_s });
     lLabel[24]->setBuddy(cCfgMode);
     auto *dataBlock = new QGridLayout(fieldFrame(6, u"Lectura de datos"_s));
-    txtNumBloc = field(dataBlock, 0, 25, u"Número de bloque:"_s, u"txtNumBloc"_s, u"&H09"_s);
-    txtIniPos = field(dataBlock, 1, 26, u"Posición inicial:"_s, u"txtIniPos"_s, u"&H00"_s);
-    txtFinPos = field(dataBlock, 2, 27, u"Posición final:"_s, u"txtFinPos"_s, u"&H04"_s);
+    txtNumBloc = field(dataBlock, 0, 25, u"Número de bloque:"_s, u"txtNumBloc"_s,
+                       start.config.blockNumber);
+    txtIniPos = field(dataBlock, 1, 26, u"Posición inicial:"_s, u"txtIniPos"_s,
+                      start.config.startPosition);
+    txtFinPos
+        = field(dataBlock, 2, 27, u"Posición final:"_s, u"txtFinPos"_s, start.config.endPosition);
     cmdCfgConfig[0]
         = named(new QPushButton(u"Init + Set Card"_s, config), indexed("cmdCfgConfig", 0));
     cmdCfgConfig[1] = hiddenCardButton(config, indexed("cmdCfgConfig", 1));
@@ -291,8 +298,8 @@ void frmConfigPorteval::createControls()
         opCfgMis[i] = named(new QRadioButton(u"Mensaje 0%1:"_s.arg(i + 1), messages),
                             indexed("opCfgMis", i));
         opCfgMisGroup->addButton(opCfgMis[i], i);
-        txtCfgMis[i] = textBox(messages, indexed("txtCfgMis", i), i == 7 ? u" "_s : QString(),
-                               kMessageBoxLength);
+        txtCfgMis[i]
+            = textBox(messages, indexed("txtCfgMis", i), start.messages[i], kMessageBoxLength);
         if (i == 3 || i == 5)
             makeReadOnlyYellow(txtCfgMis[i]);
         messageGrid->addWidget(opCfgMis[i], i, 0);
