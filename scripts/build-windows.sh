@@ -3,12 +3,15 @@
 # programs (run under Wine by scripts/test-windows.sh), and the two release files,
 #   build-windows/porteval-VERSION-windows-x64.zip        unpack anywhere and run
 #   build-windows/porteval-VERSION-windows-x64-setup.exe  installer (silent with /S)
-# First builds Qt for Windows with scripts/windows-toolchain.sh when it is not built yet (about
-# 32 minutes); its options (--serialport-source FILE) are passed on.
+# with Debian 13's mingw-w64, in the Debian 13 root unless this system is Debian 13. First builds
+# Qt for Windows with scripts/windows-toolchain.sh when it is not built yet (about 40 minutes);
+# its options (--serialport-source FILE) are passed on.
 set -eu
 cd "$(dirname "$0")/.."
-scripts/windows-toolchain.sh "$@"
 . scripts/windows-qt-path.sh
+run_on_debian13 scripts/build-windows.sh "$@"
+scripts/windows-toolchain.sh "$@"
+. scripts/windows-release-name.sh
 # makensis for the installer.
 scripts/deps.sh nsis
 
@@ -20,16 +23,15 @@ mkdir -p "$build"
     exit 1
 }
 cmake --build "$build" --parallel "$(nproc)"
-# One generator at a time, each into its own file name.
-(cd "$build" && rm -f porteval-*-windows-x64* && cpack -G ZIP > cpack-zip.log && cpack -G NSIS > cpack-nsis.log) || {
+# One generator at a time, each into its own file name; files of other versions stay.
+rm -f "$build/$windows_zip" "$build/$windows_setup"
+(cd "$build" && cpack -G ZIP > cpack-zip.log && cpack -G NSIS > cpack-nsis.log) || {
     cat "$build"/cpack-*.log
     exit 1
 }
 
-zip=$(ls "$build"/porteval-*-windows-x64.zip)
-setup=$(ls "$build"/porteval-*-windows-x64-setup.exe)
-zip_bytes=$(stat -c %s "$zip")
+zip_bytes=$(stat -c %s "$build/$windows_zip")
 limit=$((20 * 1024 * 1024))
-echo "$zip: $((zip_bytes / 1024)) KiB"
-echo "$setup: $(($(stat -c %s "$setup") / 1024)) KiB"
+echo "$build/$windows_zip: $((zip_bytes / 1024)) KiB"
+echo "$build/$windows_setup: $(($(stat -c %s "$build/$windows_setup") / 1024)) KiB"
 [ "$zip_bytes" -le "$limit" ] || { echo "the zip is over 20 MB" >&2; exit 1; }

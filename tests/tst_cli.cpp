@@ -91,6 +91,7 @@ private slots:
     void initTestCase();
     void keysToAFileAndBackIntoACard();
     void threePortsOneSilent();
+    void beepLeavesBeforeThePortCloses();
     void refusedFieldSendsNothing_data();
     void refusedFieldSendsNothing();
     void profileFromTheWindow();
@@ -176,6 +177,15 @@ void TestCli::threePortsOneSilent()
         QCOMPARE(run.objects[i][u"result"_s].toInt(), 0);
         QCOMPARE(run.objects[i][u"keys"_s].toArray().at(2).toString(), u"020380A1B2C3"_s);
     }
+}
+
+// The beep's frame awaits no answer: it must still leave before porteval-cli closes the port.
+void TestCli::beepLeavesBeforeThePortCloses()
+{
+    PtySimulator sim;
+    QCOMPARE(runCli({ u"beep"_s, u"--port"_s, sim.device }).exitCode, 0);
+    const QByteArray beep = QByteArray(1, '\x01') + QByteArray(40, ' ');
+    QTRY_COMPARE(sim.loggedHex(), QStringList { frameHex(Cmd::BeepSound, beep) });
 }
 
 void TestCli::refusedFieldSendsNothing_data()

@@ -18,6 +18,7 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 #include <cmath>
 
@@ -45,7 +46,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
 HistoryRecord sampleRecord(int n)
 {
     HistoryRecord record;
-    record.time = QDateTime(QDate(2026, 12, 5), QTime(9, 0), Qt::UTC).addSecs(n);
+    record.time = QDateTime(QDate(2026, 12, 5), QTime(9, 0), QTimeZone::utc()).addSecs(n);
     record.program = kProgramCli;
     record.port = QString::number(n % 3 + 1);
     record.device = u"/dev/ttyUSB"_s + record.port;
@@ -608,7 +609,7 @@ void TestCore::historySince_data()
     QTest::newRow("date and time")
         << u"2026-11-30 14:30"_s << QDateTime(QDate(2026, 11, 30), QTime(14, 30));
     QTest::newRow("in UTC") << u"2026-11-30T14:30Z"_s
-                            << QDateTime(QDate(2026, 11, 30), QTime(14, 30), Qt::UTC);
+                            << QDateTime(QDate(2026, 11, 30), QTime(14, 30), QTimeZone::utc());
     QTest::newRow("not a date") << u"last week"_s << QDateTime();
 }
 

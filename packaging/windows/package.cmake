@@ -15,7 +15,9 @@ install(FILES "${CMAKE_CURRENT_BINARY_DIR}/README.txt" DESTINATION .)
 install(IMPORTED_RUNTIME_ARTIFACTS Qt6::Core Qt6::Gui Qt6::Widgets Qt6::Network Qt6::SerialPort
         RUNTIME DESTINATION . LIBRARY DESTINATION .)
 install(FILES "$<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>" DESTINATION platforms)
-install(FILES "$<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>" DESTINATION styles)
+# One plugin holds the Windows 11 style and the Windows Vista style (10): Qt picks the one that
+# fits the system it runs on.
+install(FILES "$<TARGET_FILE:Qt6::QModernWindowsStylePlugin>" DESTINATION styles)
 
 # Qt's own translations of its dialogs, buttons and menus for the languages of the language
 # files (Brazilian Portuguese: Qt has no European Portuguese), in translations/, where the window

@@ -117,7 +117,10 @@ void NetworkSerialDevice::close()
     m_open = false;
     m_codec.reset();
     m_received.clear();
-    // What is still queued goes out before the connection ends.
+    // What is still queued goes out before the connection ends, also when no event loop runs
+    // after the close (a program that ends right after a beep).
+    if (m_socket.bytesToWrite() > 0)
+        m_socket.waitForBytesWritten(int(kOpenTimeout.count()));
     m_socket.disconnectFromHost();
 }
 

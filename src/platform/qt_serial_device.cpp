@@ -92,8 +92,13 @@ bool QtSerialDevice::eventFilter(QObject *watched, QEvent *event)
 
 void QtSerialDevice::close()
 {
-    if (m_port.isOpen())
-        m_port.close();
+    if (!m_port.isOpen())
+        return;
+    // Qt drops what it has not written yet when the port closes: a frame no answer waits for
+    // (the beep's) would never leave a program that closes the port right after it.
+    if (m_port.bytesToWrite() > 0)
+        m_port.waitForBytesWritten(int(kLastWrite.count()));
+    m_port.close();
 }
 
 void QtSerialDevice::write(const QByteArray &bytes)

@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QSerialPort>
 
+#include <chrono>
+
 class QSocketNotifier;
 
 class QtSerialDevice : public SerialDevice
@@ -16,6 +18,9 @@ public:
     // Wake-ups of the read notifier without a byte after which a line counts as hung up even
     // if it still answers requests for its modem lines.
     static constexpr int kEmptyNotificationsLimit = 20;
+    // How long closing waits for the bytes still queued: far more than a frame takes at 38400
+    // baud, and a line that takes nothing ends the wait with an error sooner.
+    static constexpr std::chrono::milliseconds kLastWrite { 1000 };
 
     explicit QtSerialDevice(const QString &location, QObject *parent = nullptr);
     ~QtSerialDevice() override;
