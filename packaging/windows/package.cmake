@@ -1,7 +1,8 @@
 # Windows: one folder that runs wherever it is unpacked, on a machine with nothing installed:
 # the three programs, the Qt and MinGW runtime DLLs they load, the platform and style plugins,
-# the language files, Qt's translations, the licence and a short README. CPack makes a portable zip of it and an
-# NSIS installer (64-bit, into Program Files, with Start-menu entries and an uninstaller).
+# the language files, Qt's translations, the licence and a short README. CPack makes a portable
+# zip of it and an NSIS installer (64-bit, into Program Files, with Start-menu entries and an
+# uninstaller).
 find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Network SerialPort)
 
 set(PORTEVAL_PROGRAMS porteval porteval-cli porteval-terminal-sim)
