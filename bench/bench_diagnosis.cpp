@@ -61,7 +61,7 @@ int main(int argc, char *argv[])
         std::printf("porteval-terminal-sim did not start\n");
         return 1;
     }
-    frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR));
+    frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
     window.cEditCfg1->setText(junk.device);
     window.cmdOpenCOM->click();
     std::printf("junk pouring into the port, %d s each:\n", kSeconds);

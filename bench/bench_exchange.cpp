@@ -73,7 +73,7 @@ int main(int argc, char *argv[])
     }
     const RoundTripSummary bare = summarize(bareRoundTrips(sim.device));
 
-    frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR));
+    frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
     window.cEditCfg1->setText(sim.device);
     window.cmdOpenCOM->click();
     const RoundTripSummary full = summarize(windowRoundTrips(window, kRounds));

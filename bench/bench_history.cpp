@@ -1,7 +1,7 @@
-// What keeping the history costs: one append (lock file, open, one write) per operation, and
-// reading a full file as porteval-cli history and the History dialog do; and 64 porteval-cli
-// at once, each appending the records of its operation beside the others: records written,
-// and lines torn (which must be none).
+// What keeping the history costs: one append (lock file, open, one write, flush to the disk)
+// per operation, and reading a full file as porteval-cli history and the History dialog do;
+// and 64 porteval-cli at once, each appending the records of its operation beside the others:
+// records written, and lines torn (which must be none).
 #include "history/history_file.h"
 #include "host.h"
 #include "temporary_history.h"

@@ -30,7 +30,7 @@ constexpr int kQueries = 20;
 void measure(const char *name, const QString &port)
 {
     SystemPorts ports;
-    frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR));
+    frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
     window.cEditCfg1->setText(port);
     QElapsedTimer clock;
     clock.start();

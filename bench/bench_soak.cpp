@@ -30,7 +30,7 @@ int main(int argc, char *argv[])
     options.chaos = *parseSimChaos(
         QStringLiteral("seed=7,silent=0.005,corrupt=0.005,split=0.03,inter=0.01"), nullptr);
     DemoPorts ports(options);
-    frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR));
+    frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
     window.Timer1.setInterval(std::chrono::milliseconds(2)); // a time-out takes 40 ms
     window.cmdOpenCOM->click();
 

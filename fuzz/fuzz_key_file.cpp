@@ -1,6 +1,6 @@
-// Arbitrary bytes as a key file given to porteval-cli --keys: reading must end, keep only what
-// the key download can carry, and give back exactly the keys a key file written by
-// read-keys -o holds.
+// Arbitrary bytes as a key file given to porteval-cli --keys: reading must end, take only keys
+// of exactly 12 hexadecimal digits, as they stand, and give back exactly the keys a key file
+// written by read-keys -o holds.
 #include "cli/key_file.h"
 #include "commands/card_write.h"
 #include "require.h"
@@ -31,9 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     require(bytes.size() <= 4096);
     for (const QString &key : *keys) {
-        require(isHexDigits(key));
-        // Whatever its length, a key goes to the terminal as six bytes.
-        require(normalizedKey(key).size() == 6);
+        require(key.size() == 12 && isHexDigits(key));
+        // Nothing cut or padded on the way to the terminal: six bytes, the ones the file says.
+        require(normalizedKey(key) == QByteArray::fromHex(key.toLatin1()));
     }
     // Written again, the keys read back unchanged, and the text is what was read when that
     // was already in the written form.
@@ -42,5 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     require(parseKeyFile(written, &again) == keys);
     if (!bytes.contains('\r') && bytes.endsWith('\n'))
         require(written == bytes);
+    // Each line of the file is its key, then LF or CR LF: nothing else was let through.
+    require(written.size() == 16 * 13
+            && bytes.size() + (bytes.endsWith('\n') ? 0 : 1) - bytes.count('\r') == written.size());
     return 0;
 }

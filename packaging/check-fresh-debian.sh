@@ -1,6 +1,6 @@
 #!/bin/bash
-# Follows the README on fresh Debian 12 systems made with debootstrap, as root and without sudo,
-# the way a new user would, and starts what it installed:
+# Follows the README on fresh Debian 12 or 13 systems made with debootstrap, as root and without
+# sudo, the way a new user would, and starts what it installed:
 #   machine "source":  "Get the source", then "From source"
 #   machine "package": "Get the source", then "As a Debian package"
 #   machine "user":    nothing but the .deb that "package" made, installed with apt-get
@@ -12,20 +12,33 @@
 # and porteval --demo under xvfb-run (still running after a few seconds: it started). With
 # --all, "source" also runs the two commands, scripts/test.sh and scripts/run.sh.
 # Needs root, debootstrap and a Debian mirror; about 4 minutes on 2 cores (--all: 9). Logs go
-# to build-fresh-debian/.
-# Usage: packaging/check-fresh-debian.sh [--all] [mirror]
+# to build-fresh-debian/ (build-fresh-debian13/ for Debian 13).
+# Usage: packaging/check-fresh-debian.sh [--all] [--release 12|13] [mirror]
 set -euo pipefail
 
 all=false
-if [ "${1:-}" = "--all" ]; then
-    all=true
+release=12
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --all) all=true ;;
+    --release)
+        release=${2:-}
+        shift
+        ;;
+    *) break ;;
+    esac
     shift
-fi
+done
+case "$release" in
+12) suite=bookworm ;;
+13) suite=trixie ;;
+*) echo "packaging/check-fresh-debian.sh: --release takes 12 or 13" >&2; exit 2 ;;
+esac
 mirror=${1:-http://deb.debian.org/debian}
 [ "$(id -u)" -eq 0 ] || { echo "packaging/check-fresh-debian.sh: run it as root" >&2; exit 1; }
 repo=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 readme=$(git -C "$repo" show HEAD:README.md)
-logs="$repo/build-fresh-debian"
+logs="$repo/build-fresh-debian$([ "$release" = 12 ] || echo "$release")"
 mkdir -p "$logs"
 rm -f "$logs"/*.log
 # The machines live in memory: dpkg's syncs to disk would cost minutes, and nothing is kept.
@@ -150,8 +163,8 @@ for block in source_block from_source as_package; do
 done
 
 start=$SECONDS
-echo "== a fresh Debian 12 (debootstrap, minbase) from $mirror"
-debootstrap --variant=minbase bookworm "$work/base" "$mirror" > "$logs/debootstrap.log" 2>&1 \
+echo "== a fresh Debian $release (debootstrap, minbase) from $mirror"
+debootstrap --variant=minbase "$suite" "$work/base" "$mirror" > "$logs/debootstrap.log" 2>&1 \
     || { tail -n 20 "$logs/debootstrap.log" >&2; fail "debootstrap"; }
 # What a technician at the keyboard would answer to apt-get's "Do you want to continue?".
 echo 'APT::Get::Assume-Yes "true";' > "$work/base/etc/apt/apt.conf.d/90porteval-check"
@@ -183,4 +196,4 @@ step user "apt-get install ./$(basename "$deb")" \
     "cd /root; apt-get install -qq ./$(basename "$deb")"
 check_programs user /usr/bin
 
-echo "== all README steps passed on fresh Debian 12 systems in $(( SECONDS - start )) s"
+echo "== all README steps passed on fresh Debian $release systems in $(( SECONDS - start )) s"

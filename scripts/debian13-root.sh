@@ -117,11 +117,28 @@ mkdir -p "$(dirname "$root")" "$windows_cache" || fail "cannot create $(dirname 
 exec 9> "$root.lock"
 flock 9
 
-# run_in_namespaces ROOT [BIND ...] -- COMMAND...
+# run_in_namespaces ROOT [BIND ...] -- COMMAND...: when unshare ends, killed or not, the
+# namespaces' first process is killed, and everything in them with it.
+namespaces_pid=""
 run_in_namespaces() {
     unshare --mount --propagation private --pid --fork --kill-child -- \
-        "$script" --namespace "$@"
+        "$script" --namespace "$@" &
+    namespaces_pid=$!
+    local status=0
+    while kill -0 "$namespaces_pid" 2> /dev/null; do
+        wait "$namespaces_pid" && status=0 || status=$?
+    done
+    namespaces_pid=""
+    return "$status"
 }
+stop_namespaces() {
+    # unshare holds INT and TERM back for its child; killed, it takes the namespaces with it.
+    [ -z "$namespaces_pid" ] || kill -KILL "$namespaces_pid" 2> /dev/null || true
+    exit "$1"
+}
+trap 'stop_namespaces 130' INT
+trap 'stop_namespaces 143' TERM
+trap 'stop_namespaces 129' HUP
 
 explain_failure() { # explain_failure LOG STEP: one line that says why STEP failed
     if grep -q 'No space left on device' "$1"; then

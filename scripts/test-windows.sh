@@ -1,28 +1,46 @@
 #!/bin/sh
-# Tests the Windows build under Wine, after building it (scripts/build-windows.sh):
+# Tests the Windows build under Wine 10, after building it (scripts/build-windows.sh), in the
+# Debian 13 root unless this system is Debian 13:
 #   1. the Windows test programs, through ctest with Wine in front of each;
 #   2. end to end from the unpacked zip alone, in a fresh Wine prefix with nothing else on the
 #      search path: --version, a demo key card query on three ports, a key card query over
 #      tcp:// to the Linux simulator (frames byte for byte as the Linux build sends them), the
-#      window under Xvfb, and a COM port as far as Wine allows;
-#   3. the installer: silent install, the installed program runs, silent uninstall removes it;
-#   4. figures: the key card query over tcp:// to a paced simulator from both builds, Wine's
-#      start-up, the zip's size.
-# Arguments go to scripts/build-windows.sh. Leaves the window's picture in
-# build-windows/porteval-wine.png.
+#      window under Xvfb;
+#   3. COM3 end to end: every reader operation of porteval-cli.exe against a simulated terminal
+#      on a pseudo-terminal, byte for byte as the Linux build sends them; a silent terminal,
+#      intermediate codes, a terminal that vanishes, bytes left in the line; porteval.exe reading
+#      a key card on COM3 and ending a wait with Escape; porteval-terminal-sim.exe on COM4
+#      answering the Linux porteval-cli through a pair of pseudo-terminals;
+#   4. the installer: silent install, the installed program runs, silent uninstall removes it;
+#   5. figures (bench/wine-figures.sh): Wine's start-up and the key card query on COM3 from
+#      both builds against one paced terminal.
+# Arguments go to scripts/build-windows.sh. Leaves the window's pictures in build-windows/.
+#
+# Where Wine differs from Windows, the check says so by name ("Wine: ..."). One difference is
+# bridged for the COM port checks: a pseudo-terminal has no modem lines, and Wine ends every
+# wait for serial input on a device that has none; tests/wine/pty_modem_lines.c, preloaded into
+# Wine, answers for them as a real adapter's lines would.
 set -eu
 cd "$(dirname "$0")/.."
+. scripts/windows-qt-path.sh
+run_on_debian13 scripts/test-windows.sh "$@"
 scripts/build-windows.sh "$@"
-scripts/deps.sh --test wine wine64 fonts-wine xvfb xauth xdotool imagemagick
+scripts/deps.sh --test wine wine64 fonts-wine xvfb xauth xdotool imagemagick socat
 
-# The Linux simulator and command line, to talk to and to compare with.
-[ -f build-test/CMakeCache.txt ] || cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build build-test --parallel "$(nproc)" --target porteval-terminal-sim porteval-cli > /dev/null
-sim="$PWD/build-test/src/porteval-terminal-sim"
+# The Linux simulator and command line, to talk to and to compare with, built on this system.
+linux_build="${PORTEVAL_BUILD_DIR:-build-debian13}"
+[ -f "$linux_build/CMakeCache.txt" ] ||
+    cmake -S . -B "$linux_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake --build "$linux_build" --parallel "$(nproc)" --target porteval-terminal-sim porteval-cli \
+    > /dev/null
+sim="$PWD/$linux_build/src/porteval-terminal-sim"
+preload="$PWD/build-windows/pty-modem-lines.so"
+cc -shared -fPIC -O2 -Wall -Wextra -o "$preload" tests/wine/pty_modem_lines.c -ldl
 
 work=$(mktemp -d)
 # The Linux command line keeps its history here, not in the user's.
-linux_cli() { PORTEVAL_HISTORY="$work/linux-history.jsonl" "$PWD/build-test/src/porteval-cli" "$@"; }
+linux_cli_program="$PWD/$linux_build/src/porteval-cli"
+linux_cli() { PORTEVAL_HISTORY="$work/linux-history.jsonl" "$linux_cli_program" "$@"; }
 pids=""
 cleanup() {
     for pid in $pids; do kill "$pid" 2> /dev/null || true; done
@@ -44,6 +62,9 @@ check() { # check DESCRIPTION COMMAND...: one line per check, and go on after a 
     fi
 }
 export WINEDEBUG=-all
+# Wine 10 wants a runtime folder of the user's, which a root has no session to make.
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 # No Mono or Gecko in a new prefix: nothing here needs them, and their installer would ask.
 new_prefix() {
     WINEPREFIX="$1" WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i > /dev/null 2>&1
@@ -63,6 +84,8 @@ start_sim() {
 }
 logged_hex() { sed -n 's/.*"hex":"\([^"]*\)".*/\1/p' "$1"; }
 millis() { echo $(($(date +%s%N) / 1000000)); }
+json_field() { sed -n "s/.*\"$1\":\([0-9]*\).*/\1/p" | head -n1; }
+json_keys() { grep -o '"[0-9A-F]\{12\}"' | tr -d '"'; }
 
 echo "== Windows test programs under Wine"
 export WINEPREFIX="$PWD/build-windows/wine-prefix"
@@ -71,9 +94,9 @@ ctest --test-dir build-windows --output-on-failure --parallel "$(nproc)" || fail
 wineserver -k 2> /dev/null || true
 
 echo "== from the unpacked zip, in a fresh prefix"
-zip=$(ls build-windows/porteval-*-windows-x64.zip)
-cmake -E chdir "$work" cmake -E tar xf "$PWD/$zip"
-app="$work/$(basename "$zip" .zip)"
+. scripts/windows-release-name.sh
+cmake -E chdir "$work" cmake -E tar xf "$PWD/build-windows/$windows_zip"
+app="$work/$windows_release"
 export WINEPREFIX="$work/prefix-zip"
 unset WINEPATH
 new_prefix "$WINEPREFIX"
@@ -81,11 +104,11 @@ cli() { wine "$app/porteval-cli.exe" "$@"; }
 
 version=$(cli --version | tr -d '\r')
 check "porteval-cli.exe --version says \"$version\"" \
-    test "$version" = "porteval-cli $(sed -n 's/^project(porteval VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+    test "$version" = "porteval-cli $windows_version"
 
 cli read-keys --demo --port 1,2,3 --json | tr -d '\r' > "$work/demo.json" || true
 check "a demo key card query on three ports: 3 results, each with 16 keys" \
-    test "$(grep -c '"result":0' "$work/demo.json")-$(grep -o '"[0-9A-F]\{12\}"' "$work/demo.json" | wc -l)" = "3-48"
+    test "$(grep -c '"result":0' "$work/demo.json")-$(json_keys < "$work/demo.json" | wc -l)" = "3-48"
 
 url=$(start_sim "$work/windows.jsonl" --listen tcp://127.0.0.1:0)
 cli read-keys --port "$url" > /dev/null || true
@@ -97,64 +120,145 @@ check "byte for byte the Linux build's" test "$windows_frames" = "$(logged_hex "
 check "the first of them as the protocol has it" \
     test "$(echo "$windows_frames" | head -n1)" = "02 72 81 08 00 99 99 99 00 50 43 03"
 
-# The window under Xvfb, no window manager: wait for its title, then take its picture. Wine's
-# server, and the desktop it keeps, must start inside the X session, not before it: without a
-# display from the start, Wine can make no window.
+# The window under Xvfb, no window manager. Wine's server, and the desktop it keeps, must start
+# inside the X session, not before it: without a display from the start, Wine makes no window.
+# scripts/wine-window.sh drives it: the picture, and clicks and keys where the COM checks need
+# them.
 wineserver -k 2> /dev/null || true
-xvfb-run -a -s "-screen 0 900x650x24" sh -c '
-    wine "$1/porteval.exe" --demo &
-    for _ in $(seq 150); do
-        xdotool search --name "Porteval - Programa demo" > /dev/null 2>&1 && break
-        sleep 0.2
-    done
-    sleep 1
-    xdotool search --name "Porteval - Programa demo" > /dev/null 2>&1 &&
-        import -window root build-windows/porteval-wine.png
-    kill $! 2> /dev/null' sh "$app" > /dev/null 2>&1 || true
-wineserver -k 2> /dev/null || true
+scripts/wine-window.sh "$app" build-windows/porteval-wine.png -- --demo > /dev/null 2>&1 || true
 check "porteval.exe --demo shows its window (build-windows/porteval-wine.png)" \
     test -s build-windows/porteval-wine.png
 
-# COM3 on a simulator's pseudo-terminal, its line first set to 9600 baud and 2 stop bits (what a
-# pseudo-terminal keeps of a line's settings): the program must open it, set 38400 8N1 while it
-# waits for the answer (Qt puts the old settings back on closing), and write the exact frame.
-# Wine 8.0 never completes the wait for input that Qt Serial Port's Windows backend uses, so
-# the answer cannot arrive here.
-pty=$(start_sim "$work/com.jsonl")
-stty -F "$pty" 9600 cstopb
-# Wine's own way to a serial port: it makes the COM3 device, and lists it where Windows lists its
-# ports, when it starts again.
-wine reg add 'HKLM\Software\Wine\Ports' /v COM3 /t REG_SZ /d "$pty" /f > /dev/null 2>&1
+echo "== COM3 on a simulated terminal's pseudo-terminal"
+# From here on Wine runs with the modem-line answers preloaded, its server included.
 wineserver -k 2> /dev/null || true
-check "porteval-cli.exe ports lists COM3 as Windows reports it" \
-    sh -c "wine '$app/porteval-cli.exe' ports | tr -d '\r' | grep -q '^3 .*COM3'"
-cli version --port 3 > /dev/null 2>&1 &
-cli_pid=$!
-line_while_open=""
-for _ in $(seq 40); do
-    sleep 0.25
-    line_while_open=$(stty -F "$pty" -a | tr '\n' ' ')
-    case "$line_while_open" in *"speed 38400 baud"*) break ;; esac
-done
-wait "$cli_pid" || true
-line_is_38400_1_stop() {
-    for setting in 'speed 38400 baud' ' -cstopb '; do
-        echo "$line_while_open" | grep -q -- "$setting" || return 1
-    done
+export LD_PRELOAD="$preload"
+# link_com N PTY: COMn is PTY, as Wine learns it from its Ports key when its server starts.
+link_com() {
+    wine reg add 'HKLM\Software\Wine\Ports' /v "COM$1" /t REG_SZ /d "$2" /f > /dev/null 2>&1
+    wineserver -k 2> /dev/null || true
 }
-check "COM3 opened and set to 38400 baud, 1 stop bit" line_is_38400_1_stop
-pty=$(start_sim "$work/com-linux.jsonl")
-linux_cli version --port "$pty" > /dev/null 2>&1 || true
-expected=$(logged_hex "$work/com-linux.jsonl")
-check "COM3: the firmware version command reached the terminal byte for byte" \
-    test -n "$expected" -a "$(logged_hex "$work/com.jsonl")" = "$expected"
-echo "        (its answer cannot arrive under Wine 8.0: see the README's Windows notes)"
+check "Wine: a pseudo-terminal has no modem lines; the tests' preload library answers for them" \
+    test -s "$preload"
+
+# Every operation from both builds, each against its own simulator: the Windows one on COM3.
+link_com 3 "$(start_sim "$work/com.jsonl")"
+linux_pty=$(start_sim "$work/com-linux.jsonl")
+check "porteval-cli.exe ports lists COM3 as Windows reports it" \
+    sh -c 'wine "$1/porteval-cli.exe" ports | tr -d "\r" | grep -q "^3 .*COM3"' sh "$app"
+expected_keys=$(linux_cli read-keys --port "$linux_pty" --json | json_keys)
+windows_keys=$(cli read-keys --port 3 --json | tr -d '\r' | json_keys)
+check "COM3: the key card query reads the 16 keys right" \
+    test "$(echo "$windows_keys" | wc -l)-$windows_keys" = "16-$expected_keys"
+(cd "$work" && cli read-keys --port COM3 -o keys.txt > /dev/null && linux_cli read-keys \
+    --port "$linux_pty" -o linux-keys.txt > /dev/null)
+operation_results=""
+for operation in "write-master --old-key 5A17C3E09B42" "write-messages --slot 2 --text Planta_2" \
+    "write-config --uart1 145 --mode 2 --block 9" "version" "beep"; do
+    case "$operation" in
+    write-*) windows_keys="--keys keys.txt" linux_keys="--keys linux-keys.txt" ;;
+    *) windows_keys="" linux_keys="" ;;
+    esac
+    # shellcheck disable=SC2086 # each operation's words are its arguments
+    windows=$(cd "$work" && cli $operation $windows_keys --port 3 --json 2> /dev/null | tr -d '\r')
+    # shellcheck disable=SC2086
+    (cd "$work" && linux_cli $operation $linux_keys --port "$linux_pty" --json) > /dev/null 2>&1
+    operation_results="$operation_results $(echo "$windows" | json_field result)"
+done
+check "COM3: master, messages and configuration card, version and beep all end with 0" \
+    test "$operation_results" = " 0 0 0 0 0"
+windows_frames=$(logged_hex "$work/com.jsonl")
+check "COM3: $(echo "$windows_frames" | wc -l) frames, byte for byte the Linux build's" \
+    test "$windows_frames" = "$(logged_hex "$work/com-linux.jsonl")"
+check "COM3: they hold the key download of the master card, with the old key in sector 1's place" \
+    sh -c 'echo "$1" | grep -q "^02 73 81 67 00 99 99 99 .* 5A 17 C3 E0 9B 42 "' sh "$windows_frames"
+check "COM3: the version answered is the terminal's" \
+    sh -c 'cd "$1" && wine "$2/porteval-cli.exe" version --port 3 | tr -d "\r" | grep -q "PTV-SIM 1.0"' \
+    sh "$work" "$app"
+
+link_com 3 "$(start_sim "$work/silent.jsonl" --on 0xF3 silent)"
+started=$(millis)
+result=$(cli version --port 3 --json 2> /dev/null | tr -d '\r' | json_field result)
+took=$(($(millis) - started))
+check "COM3: a silent terminal ends with 31 after about 2 s ($took ms with Wine's start-up)" \
+    test "$result" = 31 -a "$took" -ge 1900 -a "$took" -lt 5000
+
+# An intermediate code after 1 s, the answer 1.8 s later: past the first 2 s, so it is only
+# taken if the intermediate code gave the terminal its 15 s more.
+link_com 3 "$(start_sim "$work/inter.jsonl" --on 0xF3 inter=5 gap=1000 then answer gap=1800)"
+output=$(cli version --port 3 --json --lang 2 2> /dev/null | tr -d '\r')
+check "COM3: an intermediate code extends the wait, and the answer after it is taken" \
+    sh -c 'echo "$1" | grep -q "\"result\":0" && echo "$1" | grep -q "Verifying card"' sh "$output"
+
+link_com 3 "$(start_sim "$work/vanish.jsonl" --on 0x72:7 vanish)"
+started=$(millis)
+output=$(cli read-keys --port 3 --json --lang 2 2> /dev/null | tr -d '\r')
+took=$(($(millis) - started))
+check "COM3: a terminal that vanishes mid-wait is said lost ($took ms with Wine's start-up)" \
+    sh -c 'echo "$1" | grep -q "Port lost" && test "$2" -lt 1900' sh "$output" "$took"
+
+# A query stopped while its first answer is still to come leaves that answer in the line, and
+# Windows keeps it across the port's closing and opening: the next query must set it aside.
+link_com 3 "$(start_sim "$work/stale.jsonl" --on '0x72#1' answer gap=500)"
+wine "$app/porteval-cli.exe" read-keys --port 3 > /dev/null 2>&1 &
+stopped=$!
+for _ in $(seq 100); do
+    [ -s "$work/stale.jsonl" ] && break
+    sleep 0.05
+done
+# Every Windows program of the prefix ends at once, as one killed would.
+wineserver -k 2> /dev/null || true
+wait "$stopped" 2> /dev/null || true
+sleep 1
+windows_keys=$(cli read-keys --port 3 --json | tr -d '\r' | json_keys)
+check "COM3: an answer left in the line by a query stopped mid-way is set aside, the keys in order" \
+    test "$windows_keys" = "$expected_keys"
+
+# The window: port 3, Abrir COM, GetInfoKeyCard; then, on a terminal that keeps answering "wait
+# for a card", Escape ends the wait. What it did is in its history.
+wineserver -k 2> /dev/null || true
+link_com 3 "$(start_sim "$work/window.jsonl")"
+history="$work/window-history.jsonl"
+PORTEVAL_HISTORY="Z:$history" scripts/wine-window.sh "$app" build-windows/porteval-wine-com3.png \
+    -- --port-box 3 --click OpenCOM --click GetInfoKeyCard --wait 3 > /dev/null 2>&1 || true
+check "porteval.exe on COM3: GetInfoKeyCard sent its 16 frames (build-windows/porteval-wine-com3.png)" \
+    test "$(logged_hex "$work/window.jsonl" | wc -l)" -eq 16
+check "porteval.exe on COM3: GetInfoKeyCard[16]: OK on record" \
+    grep -q '"operation":"read-keys".*"result":0' "$history"
+link_com 3 "$(start_sim "$work/escape.jsonl" --on 0x72 inter=1 then inter=1 gap=1000 \
+    then inter=1 gap=1000 then inter=1 gap=1000 then inter=1 gap=1000)"
+rm -f "$history"
+PORTEVAL_HISTORY="Z:$history" scripts/wine-window.sh "$app" build-windows/porteval-wine-escape.png \
+    -- --port-box 3 --click OpenCOM --click GetInfoKeyCard --wait 2 --key Escape --wait 1 \
+    > /dev/null 2>&1 || true
+check "porteval.exe on COM3: Escape ends a wait that the terminal kept going, as a time-out" \
+    grep -q '"operation":"read-keys".*"result":31' "$history"
+
+# The simulator as the Windows program on COM4, the Linux command line at the other end of a
+# pair of pseudo-terminals: a null-modem cable between two serial ports.
+socat pty,raw,echo=0,link="$work/com4" pty,raw,echo=0,link="$work/linux-end" 2> /dev/null &
+pids="$pids $!"
+for _ in $(seq 50); do
+    [ -e "$work/linux-end" ] && break
+    sleep 0.1
+done
+link_com 4 "$(readlink -f "$work/com4")"
+wine "$app/porteval-terminal-sim.exe" --port COM4 > "$work/sim-com4.out" 2>&1 &
+pids="$pids $!"
+for _ in $(seq 100); do
+    [ -s "$work/sim-com4.out" ] && break
+    sleep 0.1
+done
+linux_keys=$(linux_cli read-keys --port "$(readlink -f "$work/linux-end")" --json | json_keys)
+check "porteval-terminal-sim.exe on COM4 answers the Linux porteval-cli: the 16 keys right" \
+    test "$linux_keys" = "$expected_keys"
+unset LD_PRELOAD
 wineserver -k 2> /dev/null || true
 
 echo "== the installer, in a fresh prefix"
 export WINEPREFIX="$work/prefix-setup"
 new_prefix "$WINEPREFIX"
-setup=$(ls build-windows/porteval-*-windows-x64-setup.exe)
+setup="build-windows/$windows_setup"
 installed="$WINEPREFIX/drive_c/Program Files/porteval"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/porteval"
 wine "$setup" /S
@@ -171,33 +275,10 @@ check "Uninstall.exe /S removes every file it installed, and the menu entries" \
 wineserver -k 2> /dev/null || true
 
 echo "== figures"
-export WINEPREFIX="$work/prefix-zip"
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-time_runs() { # time_runs COMMAND...: median wall time of 5 runs, in ms
-    for _ in 1 2 3 4 5; do
-        start=$(millis)
-        "$@" > /dev/null 2>&1 || true
-        echo $(($(millis) - start))
-    done | median
-}
-# op_ms COMMAND...: median over 5 runs of the operation's own time, from open to close, as the
-# program reports it (--json "ms"): no process start-up in it.
-op_ms() {
-    for _ in 1 2 3 4 5; do
-        "$@" --json 2> /dev/null | tr -d '\r' | sed -n 's/.*"ms":\([0-9]*\).*/\1/p'
-    done | median
-}
-startup=$(time_runs cli --version)
-echo "  Wine start-up (porteval-cli.exe --version, wall): $startup ms"
-for pace in "--baud 38400" ""; do
-    url=$(start_sim "$work/figures${pace:+-paced}.jsonl" --listen tcp://127.0.0.1:0 $pace)
-    echo "  key card query over tcp:// to the simulator ${pace:-without pacing}:" \
-        "wall Linux $(time_runs linux_cli read-keys --port "$url") ms," \
-        "Windows under Wine $(time_runs cli read-keys --port "$url") ms;" \
-        "open to close Linux $(op_ms linux_cli read-keys --port "$url") ms," \
-        "Windows under Wine $(op_ms cli read-keys --port "$url") ms"
-done
-echo "  zip: $(($(stat -c %s "$zip") / 1024)) KiB; installer: $(($(stat -c %s "$setup") / 1024)) KiB"
+WINEPREFIX="$work/prefix-zip" bench/wine-figures.sh "$app" "$sim" "$linux_cli_program" \
+    "$preload" "$work" || failures=$((failures + 1))
+echo "  zip: $(($(stat -c %s "build-windows/$windows_zip") / 1024)) KiB;" \
+    "installer: $(($(stat -c %s "$setup") / 1024)) KiB"
 
 [ "$failures" -eq 0 ] || { echo "$failures Windows check(s) failed"; exit 1; }
 echo "all Windows checks passed"

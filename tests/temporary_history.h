@@ -1,6 +1,6 @@
-// The history of the programs under test (the window, porteval-cli started from here) goes to a
-// folder of this run's own, set before anything is made and removed at the end: never to the
-// user's own history.
+// The history of the programs under test goes to a folder of this run's own, removed at the end:
+// never to the user's own history. What runs in this process is handed the path; the programs
+// started from here (porteval-cli) find it in PORTEVAL_HISTORY, set before anything is made.
 #pragma once
 
 #include <QTemporaryDir>

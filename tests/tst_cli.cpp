@@ -1,6 +1,7 @@
 // porteval-cli end to end, as a script runs it: the standalone simulator on pseudo-terminals,
 // every frame checked in the simulator's log; and the history it shares with the window.
 #include "cli/cli_request.h"
+#include "cli/key_file.h"
 #include "commands/cards.h"
 #include "commands/key_card_query.h"
 #include "commands/port_jobs.h"
@@ -90,6 +91,8 @@ class TestCli : public QObject
 private slots:
     void initTestCase();
     void keysToAFileAndBackIntoACard();
+    void keyFiles_data();
+    void keyFiles();
     void threePortsOneSilent();
     void beepLeavesBeforeThePortCloses();
     void refusedFieldSendsNothing_data();
@@ -157,6 +160,71 @@ void TestCli::keysToAFileAndBackIntoACard()
     for (int k = 0; k < 3; ++k)
         expected << frameHex(Cmd::SetCfgCard, cardBlockData(messagesCardRecord(5, text), k));
     QCOMPARE(sim.loggedHex().mid(16), expected);
+
+    // A key the terminal answered that no key file holds (13 digits): no file, and exit 1.
+    PtySimulator odd({ u"--on"_s, u"0x72:3"_s, u"data=41304131413241334134413035"_s });
+    const QString oddFile = m_dir.filePath(u"odd-keys.txt"_s);
+    const CliRun refused = runCli({ u"read-keys"_s, u"--port"_s, odd.device, u"-o"_s, oddFile });
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY2(refused.errors.contains(u"sector 3"_s), qPrintable(refused.errors));
+    QVERIFY(!QFile::exists(oddFile) && !refused.output.contains(u"A0A1A2A3A4A05"_s));
+}
+
+// A key file as --keys reads it: one porteval wrote reads back as written, also with CR LF; a
+// line that is not exactly 12 hexadecimal digits is refused by its number, and nothing is sent.
+void TestCli::keyFiles_data()
+{
+    QTest::addColumn<int>("line"); // the line changed, 1 to 16; 0: none
+    QTest::addColumn<QByteArray>("text"); // what it holds then
+    QTest::addColumn<bool>("crlf");
+    QTest::addColumn<QStringList>("command"); // run with the file when it is refused
+    const QStringList master { u"write-master"_s, u"--old-key"_s, u"000000000000"_s };
+    const QStringList messages { u"write-messages"_s, u"--slot"_s, u"1"_s, u"--text"_s, u"Hola"_s };
+    const QStringList config { u"write-config"_s };
+    QTest::newRow("written by porteval") << 0 << QByteArray() << false << QStringList();
+    QTest::newRow("written by porteval, then CR LF") << 0 << QByteArray() << true << QStringList();
+    QTest::newRow("13 digits") << 3 << QByteArray("A0A1A2A3A4A05") << false << master;
+    QTest::newRow("11 digits, CR LF") << 1 << QByteArray("A0A1A2A3A4A") << true << messages;
+    QTest::newRow("not hexadecimal") << 16 << QByteArray("A0A1A2A3A4AG") << false << config;
+    QTest::newRow("a stray blank") << 5 << QByteArray("A0A1A2A3A4A4 ") << false << config;
+    QTest::newRow("an empty line") << 9 << QByteArray() << true << master;
+}
+
+void TestCli::keyFiles()
+{
+    QFETCH(int, line);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, crlf);
+    QFETCH(QStringList, command);
+    KeyList keys = defaultSimKeys();
+    keys[7] = keys[7].toLower();
+    const QString path = m_dir.filePath(u"table-keys.txt"_s);
+    QString error;
+    QVERIFY2(writeKeyFile(path, keys, &error), qPrintable(error));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = file.readAll().split('\n');
+    file.close();
+    if (line > 0)
+        lines[line - 1] = text;
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(lines.join(crlf ? "\r\n" : "\n"));
+    file.close();
+
+    const std::optional<KeyList> read = readKeyFile(path, &error);
+    if (line == 0) {
+        QVERIFY2(read && *read == keys, qPrintable(error));
+        return;
+    }
+    const QString refusal = u"line %1: not 12 hexadecimal digits"_s.arg(line);
+    QVERIFY(!read);
+    QCOMPARE(error, refusal);
+    PtySimulator sim;
+    const CliRun run = runCli(command + QStringList { u"--port"_s, sim.device, u"--keys"_s, path });
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.errors.contains(refusal), qPrintable(run.errors));
+    QTest::qWait(100);
+    QVERIFY(sim.loggedFrames().isEmpty());
 }
 
 void TestCli::threePortsOneSilent()
@@ -218,7 +286,7 @@ void TestCli::profileFromTheWindow()
 {
     // The window writes a configuration card to its built-in terminal and saves its fields.
     DemoPorts demo;
-    frmConfigPorteval window(demo, QStringLiteral(PORTEVAL_LANG_DIR));
+    frmConfigPorteval window(demo, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
     window.txtCfgUART1->setText(u"145"_s);
     window.cCfgMode->setEditText(window.cCfgMode->itemText(1));
     window.txtNumBloc->setText(u"&H3F"_s);
@@ -307,7 +375,7 @@ void TestCli::staleBytesNeverAnswer()
     SystemPorts ports;
     {
         PtySimulator sim(rule);
-        frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR));
+        frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
         window.cEditCfg1->setText(sim.device);
         window.cmdOpenCOM->click();
         if (pauseAfter >= 0) {
@@ -379,12 +447,12 @@ void TestCli::staleBytesNeverAnswer()
 void TestCli::historyOfBothProgramsWithoutKeys()
 {
     const QString path = m_dir.filePath(u"both.jsonl"_s);
-    qputenv("PORTEVAL_HISTORY", path.toLocal8Bit());
+    qputenv("PORTEVAL_HISTORY", path.toLocal8Bit()); // for the porteval-cli runs
     QStringList secrets { u"0123456789AB"_s, u"FEDCBA987654"_s };
     QString keysRead;
     {
         DemoPorts demo;
-        frmConfigPorteval window(demo, QStringLiteral(PORTEVAL_LANG_DIR));
+        frmConfigPorteval window(demo, QStringLiteral(PORTEVAL_LANG_DIR), path);
         window.cmdOpenCOM->click();
         window.cmdGetInfoKeyCard->click();
         keysRead = window.txtStatus->text();
@@ -454,6 +522,19 @@ void TestCli::historyOfBothProgramsWithoutKeys()
                      && !history.contains(QByteArray::fromHex(key).toHex(' ').toUpper()),
                  key.constData());
     }
+
+    // Rolled over, it reads on across both files: the older file's records first.
+    HistoryRecord last;
+    last.time = QDateTime::currentDateTimeUtc();
+    last.program = kProgramCli;
+    last.operation = u"version"_s;
+    QString error;
+    QCOMPARE(HistoryFile(path, 1).append({ last }, {}, &error), HistoryFile::Appended::Yes);
+    QVERIFY(QFile::exists(path + u".1"_s));
+    QStringList across;
+    for (const QJsonObject &record : runCli({ u"history"_s, u"--json"_s }).objects)
+        across << record[u"program"_s].toString() + u' ' + record[u"operation"_s].toString();
+    QCOMPARE(across, done << u"cli version"_s);
 }
 
 // Many porteval-cli at once beside this program, after a writer killed mid-write left a torn

@@ -16,9 +16,11 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -68,6 +70,32 @@ private:
     QString m_devices[2];
 };
 
+// Presses the monitor's button `saveText` and answers its dialogs as a user would: the file
+// dialog with `path`, a question with Yes if `yes`, else with its default button. How many
+// questions were asked.
+int saveThroughDialogs(FrameMonitor *monitor, const QString &saveText, const QString &path,
+                       bool yes)
+{
+    int questions = 0;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, monitor, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *files = qobject_cast<QFileDialog *>(modal)) {
+            files->selectFile(path);
+            static_cast<QDialog *>(files)->accept(); // as its Save button does
+        } else if (auto *question = qobject_cast<QMessageBox *>(modal)) {
+            ++questions;
+            (yes ? question->button(QMessageBox::Yes) : question->defaultButton())->click();
+        }
+    });
+    answer.start(20);
+    for (QPushButton *button : monitor->findChildren<QPushButton *>()) {
+        if (button->text() == saveText)
+            button->click();
+    }
+    return questions;
+}
+
 } // namespace
 
 class TestDiagnosis : public QObject
@@ -76,6 +104,8 @@ class TestDiagnosis : public QObject
 
 private slots:
     void monitorShowsFramesFromTheStartKeysMasked();
+    void monitorSave_data();
+    void monitorSave();
     void escapeEndsAWaitUnderIntermediateCodes();
     void finderFindsTheOneTerminal();
     void profileRoundTrip();
@@ -86,7 +116,7 @@ private slots:
 void TestDiagnosis::monitorShowsFramesFromTheStartKeysMasked()
 {
     DemoPorts ports(withRule(u"0x72:0#1 badcrc then answer"_s));
-    frmConfigPorteval window(ports, languageDir());
+    frmConfigPorteval window(ports, languageDir(), temporaryHistoryPath());
     window.cmdOpenCOM->click();
     window.cmdGetInfoKeyCard->click();
     // Opened after the query, it shows the query's frames.
@@ -105,16 +135,6 @@ void TestDiagnosis::monitorShowsFramesFromTheStartKeysMasked()
     QVERIFY(!accepted.contains(u"41 30 41 31"_s));
     monitor->showKeys()->setChecked(true);
     QVERIFY(rows.rowText(2).contains(u"41 30 41 31"_s));
-    // Saved, they stay masked unless the user said otherwise when asked.
-    QTemporaryDir dir;
-    for (const bool keysInClear : { false, true }) {
-        const QString path = dir.filePath(u"frames.txt"_s);
-        QString error;
-        QVERIFY(monitor->saveTo(path, keysInClear, &error));
-        QFile saved(path);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll().contains("41 30 41 31"), keysInClear);
-    }
 
     // Closed, it masks the keys again and goes on collecting.
     monitor->close();
@@ -124,11 +144,46 @@ void TestDiagnosis::monitorShowsFramesFromTheStartKeysMasked()
     QCOMPARE(rows.rowCount(), 33 + 32);
 }
 
+// Save writes the keys masked and asks nothing while they are masked; while they are shown, it
+// asks, and only Yes writes them in the clear: No, the default, keeps them masked.
+void TestDiagnosis::monitorSave_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<int>("questions");
+    QTest::newRow("keys masked") << false << true << 0;
+    QTest::newRow("keys shown, the default answer") << true << false << 1;
+    QTest::newRow("keys shown, Yes") << true << true << 1;
+}
+
+void TestDiagnosis::monitorSave()
+{
+    QFETCH(bool, shown);
+    QFETCH(bool, yes);
+    QFETCH(int, questions);
+    DemoPorts ports;
+    frmConfigPorteval window(ports, languageDir(), temporaryHistoryPath());
+    window.cmdOpenCOM->click();
+    window.cmdGetInfoKeyCard->click();
+    window.openFrameMonitor();
+    window.frameMonitor()->showKeys()->setChecked(shown);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"frames.txt"_s);
+    QCOMPARE(saveThroughDialogs(window.frameMonitor(), window.GetMis(Mis::MonitorSave), path, yes),
+             questions);
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray text = saved.readAll();
+    // The key A0A1A2A3A4A0 travels as its text, 41 30 41 31 ...
+    QCOMPARE(text.contains("41 30 41 31"), shown && yes);
+    QCOMPARE(text.contains("** ** ** **"), !(shown && yes));
+}
+
 void TestDiagnosis::escapeEndsAWaitUnderIntermediateCodes()
 {
     // Sector 3 keeps the terminal busy: each intermediate code would give it 15 s more.
     DemoPorts ports(withRule(u"0x72:3#1 inter=5,6"_s));
-    frmConfigPorteval window(ports, languageDir());
+    frmConfigPorteval window(ports, languageDir(), temporaryHistoryPath());
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     window.cmdOpenCOM->click();
@@ -171,7 +226,7 @@ void TestDiagnosis::profileRoundTrip()
 {
     DemoPorts ports;
     QTemporaryDir dir;
-    frmConfigPorteval from(ports, languageDir());
+    frmConfigPorteval from(ports, languageDir(), temporaryHistoryPath());
     from.txtCfgUART0->setText(u"145"_s);
     from.txtCfgMis[6]->setText(u"Hola, adi\u00f3s"_s);
     from.opCfgMis[6]->setChecked(true);
@@ -183,7 +238,7 @@ void TestDiagnosis::profileRoundTrip()
     // The one with the key is its owner's alone, as a key file is (Wine keeps no access lists).
     QVERIFY(underWine() || !readableByOthers(dir.filePath(u"with-key.ini"_s)));
 
-    frmConfigPorteval to(ports, languageDir());
+    frmConfigPorteval to(ports, languageDir(), temporaryHistoryPath());
     to.txtOldKey->setText(u"111111111111"_s);
     QVERIFY(to.profiles->loadFrom(dir.filePath(u"plain.ini"_s)));
     QCOMPARE(to.txtCfgUART0->text(), u"145"_s);
@@ -217,7 +272,7 @@ void TestDiagnosis::profileRejected()
     file.write(contents);
     file.close();
     DemoPorts ports;
-    frmConfigPorteval window(ports, languageDir());
+    frmConfigPorteval window(ports, languageDir(), temporaryHistoryPath());
     const QString uart0 = window.txtCfgUART0->text();
     const QString message = window.messageText(0);
     // Refused again when tried again, unchanged.

@@ -52,8 +52,9 @@ private slots:
     void openCloseAndBusyDevice()
     {
         PtySimulator sim;
-        frmConfigPorteval first(m_ports, QStringLiteral(PORTEVAL_LANG_DIR));
-        frmConfigPorteval second(m_ports, QStringLiteral(PORTEVAL_LANG_DIR));
+        frmConfigPorteval first(m_ports, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
+        frmConfigPorteval second(m_ports, QStringLiteral(PORTEVAL_LANG_DIR),
+                                 temporaryHistoryPath());
         openDevice(first, sim.device);
         QCOMPARE(first.txtStatus->text(), u"OpenPortCOM: OK"_s);
         openDevice(second, sim.device);
@@ -69,7 +70,8 @@ private slots:
     void operationsOnTheWire()
     {
         PtySimulator sim;
-        frmConfigPorteval window(m_ports, QStringLiteral(PORTEVAL_LANG_DIR));
+        frmConfigPorteval window(m_ports, QStringLiteral(PORTEVAL_LANG_DIR),
+                                 temporaryHistoryPath());
         openDevice(window, sim.device);
         window.cmdGetInfoKeyCard->click();
         QCOMPARE(window.txtKey[2]->text(), u"020380A1B2C3"_s);
@@ -106,7 +108,8 @@ private slots:
     void timeOut()
     {
         PtySimulator sim({ u"--on"_s, u"0x72"_s, u"silent"_s });
-        frmConfigPorteval window(m_ports, QStringLiteral(PORTEVAL_LANG_DIR));
+        frmConfigPorteval window(m_ports, QStringLiteral(PORTEVAL_LANG_DIR),
+                                 temporaryHistoryPath());
         openDevice(window, sim.device);
         QByteArray answer = "untouched";
         QElapsedTimer clock;
@@ -125,7 +128,8 @@ private slots:
     {
         auto sim
             = std::make_unique<PtySimulator>(QStringList { u"--on"_s, u"0x72:7"_s, u"vanish"_s });
-        frmConfigPorteval window(m_ports, QStringLiteral(PORTEVAL_LANG_DIR));
+        frmConfigPorteval window(m_ports, QStringLiteral(PORTEVAL_LANG_DIR),
+                                 temporaryHistoryPath());
         openDevice(window, sim->device);
         const double cpuBefore = processorSeconds();
         QElapsedTimer clock;

@@ -211,7 +211,7 @@ private slots:
         if (!file.isEmpty())
             QVERIFY(QFile::copy(languageDir + u'/' + file, dir.filePath(file)));
         RecordingPorts ports;
-        frmConfigPorteval window(ports, dir.path());
+        frmConfigPorteval window(ports, dir.path(), temporaryHistoryPath());
         QCOMPARE(int(window.languages.iIdioma), current);
         const QString title = window.windowTitle();
         QCOMPARE(title.isEmpty(), current == 0);
@@ -225,7 +225,7 @@ private slots:
     void languages()
     {
         RecordingPorts ports;
-        frmConfigPorteval window(ports, languageDir);
+        frmConfigPorteval window(ports, languageDir, temporaryHistoryPath());
         QCOMPARE(int(window.languages.iIdioma), 1);
         QCOMPARE(window.windowTitle(), u"Porteval - Programa demo"_s);
         QCOMPARE(window.cCfgMode->currentText(), u"0- UID de tarjeta"_s);
@@ -275,7 +275,7 @@ private slots:
         file.write(QByteArray("m\r\n").repeated(129) + tip + "\r\n");
         file.close();
         RecordingPorts ports;
-        frmConfigPorteval window(ports, dir.path());
+        frmConfigPorteval window(ports, dir.path(), temporaryHistoryPath());
         QCOMPARE(window.txtCfgMis[0]->text(), sample);
     }
 
@@ -320,7 +320,7 @@ private slots:
         RecordingPorts ports;
         QElapsedTimer clock;
         clock.start();
-        frmConfigPorteval window(ports, dir.path());
+        frmConfigPorteval window(ports, dir.path(), temporaryHistoryPath());
         qInfo("start-up: %lld ms", clock.elapsed());
         QCOMPARE(window.cIdioma[4]->text(), u"English"_s);
         QCOMPARE(window.cIdioma[3]->text(), first);
@@ -337,7 +337,7 @@ private slots:
     {
         using L = QList<bool>;
         RecordingPorts ports;
-        frmConfigPorteval window(ports, languageDir);
+        frmConfigPorteval window(ports, languageDir, temporaryHistoryPath());
         window.show();
         QCOMPARE(enabled(window), (L { true, false, false, false }));
         window.cmdCloseCOM_Click();
@@ -410,7 +410,7 @@ private slots:
     void typingLimits()
     {
         RecordingPorts ports;
-        frmConfigPorteval window(ports, languageDir);
+        frmConfigPorteval window(ports, languageDir, temporaryHistoryPath());
         window.txtOldKey->clear();
         QTest::keyClicks(window.txtOldKey, u"0123456789ABCD"_s);
         QCOMPARE(window.txtOldKey->text(), u"0123456789AB"_s);
@@ -428,27 +428,34 @@ private slots:
         QCOMPARE(window.keyText(0).size(), 16);
     }
 
-    // Tools > History: this window's operations and another program's, newest first, filtered
-    // by outcome, port and text, the rows shown exported as CSV, in every language; a line that
-    // is no record is skipped and counted.
+    // Tools > History: this window's operations and another program's, newest first across a
+    // roll-over, filtered by outcome, port and text, the rows shown exported as CSV, in every
+    // language; a line that is no record is skipped and counted.
     void historyDialog()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"history.jsonl"_s);
-        qputenv("PORTEVAL_HISTORY", path.toLocal8Bit());
         HistoryRecord other;
         other.time = QDateTime::currentDateTimeUtc().addDays(-1);
         other.program = u"cli"_s;
         other.port = u"7"_s;
         other.operation = u"write-messages"_s;
         other.card = messagesCardFields(2, u"Hola, \"amigo\""_s);
+        HistoryRecord older = other;
+        older.port = u"9"_s;
+        older.operation = u"beep"_s;
+        older.card = {};
+        QString error;
+        const HistoryFile rollingOver(path, 1); // each append but the first rolls the file over
+        QCOMPARE(rollingOver.append({ older }, {}, &error), HistoryFile::Appended::Yes);
+        QCOMPARE(rollingOver.append({ other }, {}, &error), HistoryFile::Appended::Yes);
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("not a record\n" + other.toJsonLine() + '\n');
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("not a record\n");
         file.close();
 
         RecordingPorts ports;
-        frmConfigPorteval window(ports, languageDir);
+        frmConfigPorteval window(ports, languageDir, path);
         window.cEditCfg1->setText(u"0"_s);
         window.cmdOpenCOM->click();
         window.cEditCfg1->setText(u"1"_s);
@@ -458,9 +465,11 @@ private slots:
         QVERIFY(dialog && dialog->isVisible());
         window.cmdGetInfoKeyCard->click(); // added as it ends
         HistoryModel &rows = dialog->model();
-        QCOMPARE(rows.rowCount(), 4);
+        QStringList portColumn;
+        for (int row = 0; row < rows.rowCount(); ++row)
+            portColumn << rows.cellText(row, HistoryModel::Port).section(u' ', 0, 0);
+        QCOMPARE(portColumn, QStringList({ u"1"_s, u"1"_s, u"0"_s, u"7"_s, u"9"_s }));
         QCOMPARE(rows.cellText(0, HistoryModel::Status), window.txtStatus->text());
-        QCOMPARE(rows.cellText(3, HistoryModel::Port), u"7"_s);
         QVERIFY(dialog->summary()->text().contains(window.GetMis(Mis::HistorySkipped).arg(1)));
 
         dialog->outcomeFilter()->setCurrentIndex(2); // failed
@@ -473,7 +482,6 @@ private slots:
         dialog->textFilter()->setText(u"amigo"_s);
         QCOMPARE(rows.rowCount(), 1);
         const QString csv = dir.filePath(u"shown.csv"_s);
-        QString error;
         QVERIFY(dialog->exportTo(csv, &error));
         QFile exported(csv);
         QVERIFY(exported.open(QIODevice::ReadOnly));
@@ -524,7 +532,6 @@ private slots:
             || !(qm.isEmpty() || qt.load(u"qtbase_"_s + qm, qtFolder)))
             QSKIP("Qt's translations are not installed (Debian: qt6-translations-l10n)");
         QTemporaryDir dir;
-        qputenv("PORTEVAL_HISTORY", dir.filePath(u"history.jsonl"_s).toLocal8Bit());
         QFile profile(dir.filePath(u"bad.ini"_s));
         QVERIFY(profile.open(QIODevice::WriteOnly)
                 && profile.write("[porteval]\nprofile=1\n[messages]\nslot=9\n"));
@@ -537,7 +544,8 @@ private slots:
             copy.write(name.isEmpty() ? text : name + text.mid(text.indexOf('\r')));
         }
         RecordingPorts ports;
-        frmConfigPorteval window(ports, lone != 0 ? dir.path() : languageDir);
+        frmConfigPorteval window(ports, lone != 0 ? dir.path() : languageDir,
+                                 dir.filePath(u"history.jsonl"_s));
         window.setVersionText(u"porteval 0.1.0"_s, true);
         window.cmdOpenCOM->click(); // on record, with its device
         QMessageBox box(QMessageBox::Question, {}, {},
@@ -578,10 +586,44 @@ private slots:
         QVERIFY2(stray.isEmpty(), qPrintable(stray.join(u", "_s)));
     }
 
+    // A history that cannot be written is said on the status line, in the window's language,
+    // after the operation that could not go on record.
+    void historyNotWritten_data()
+    {
+        QTest::addColumn<QString>("name"); // in a folder holding a file "plain"
+        QTest::addColumn<QString>("linkTo"); // the history is a link to it, if given
+        QTest::addColumn<int>("language");
+        QTest::newRow("its folder is a file") << u"plain/history.jsonl"_s << QString() << 0;
+#ifdef Q_OS_LINUX
+        QTest::newRow("a device that cannot be flushed to a disk")
+            << u"null.jsonl"_s << u"/dev/null"_s << 1;
+#endif
+    }
+
+    void historyNotWritten()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, linkTo);
+        QFETCH(int, language);
+        QTemporaryDir dir;
+        QFile plain(dir.filePath(u"plain"_s));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        QVERIFY(linkTo.isEmpty() || QFile::link(linkTo, dir.filePath(name)));
+        RecordingPorts ports;
+        frmConfigPorteval window(ports, languageDir, dir.filePath(name));
+        window.cIdioma_Click(language);
+        window.cmdOpenCOM->click();
+        const QString said = window.GetMis(Mis::HistoryNotWritten).section(u'%', 0, 0);
+        const QString status = window.txtStatus->text();
+        QVERIFY2(!said.isEmpty() && status.startsWith(said) && status.size() > said.size(),
+                 qPrintable(status));
+    }
+
     void closingDuringAWait()
     {
         RecordingPorts ports;
-        auto *window = new frmConfigPorteval(ports, languageDir);
+        auto *window = new frmConfigPorteval(ports, languageDir, temporaryHistoryPath());
         window->show();
         window->cmdOpenCOM->click();
         ports.lastDevice()->terminal().addRule(u"0x72:3 silent"_s);
@@ -602,7 +644,7 @@ private slots:
     void tipsOnTheWindow()
     {
         RecordingPorts ports;
-        frmConfigPorteval window(ports, languageDir);
+        frmConfigPorteval window(ports, languageDir, temporaryHistoryPath());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(restMouseOn(window.cEditCfg1));

@@ -100,23 +100,32 @@ void printOutcome(const PortOutcome &outcome, bool json)
 }
 
 // read-keys -o: the keys go into the file, readable by the owner only, and the outcome says
-// where instead of what. False, said on stderr, when the file cannot be written; the keys are
-// not shown then either.
-bool moveKeysToFile(PortOutcome &outcome, const QString &path)
+// where instead of what. The exit code: 1 when the terminal answered a key that a key file
+// cannot hold (a file that would not read back as --keys is not written), 2 when the file
+// cannot be written; said on stderr, and the keys are not shown then either.
+int moveKeysToFile(PortOutcome &outcome, const QString &path)
 {
     const QJsonArray read = outcome.fields.take(u"keys"_s).toArray();
     if (outcome.result != 0)
-        return true;
+        return kExitOk;
     KeyList keys;
-    for (int i = 0; i < kSectors; ++i)
+    for (int i = 0; i < kSectors; ++i) {
         keys[std::size_t(i)] = read[i].toString();
+        if (!isKeyFileKey(keys[std::size_t(i)])) {
+            std::fprintf(stderr,
+                         "porteval-cli: %s not written: the terminal answered a key for sector %d "
+                         "that is not 12 hexadecimal digits\n",
+                         qUtf8Printable(path), i);
+            return kExitTerminal;
+        }
+    }
     QString error;
     if (!writeKeyFile(path, keys, &error)) {
         std::fprintf(stderr, "porteval-cli: %s: %s\n", qUtf8Printable(path), qUtf8Printable(error));
-        return false;
+        return kExitUsage;
     }
     outcome.fields.insert(u"keyFile"_s, path);
-    return true;
+    return kExitOk;
 }
 
 int exitCodeOf(const PortOutcome &outcome)
@@ -237,8 +246,9 @@ int main(int argc, char *argv[])
             languages.iIdioma = qint16(slot);
     }
 
+    const QString historyPath = historyFilePath();
     if (request->command == u"history"_s)
-        return printHistory(*request, languages);
+        return printHistory(historyPath, *request, languages);
     const std::unique_ptr<PortProvider> ports = newProvider(request->demo);
     if (request->command == u"ports"_s)
         return listPorts(*ports, request->json);
@@ -268,7 +278,7 @@ int main(int argc, char *argv[])
 
     // Every port's operation goes on record as it finishes; the records still waiting for the
     // history's lock when the last port is done are written before the program ends.
-    HistoryWriter history;
+    HistoryWriter history(historyPath);
     QObject::connect(&history, &HistoryWriter::failed, &app, [&history](const QString &why) {
         std::fprintf(stderr, "porteval-cli: history not written to %s: %s\n",
                      qUtf8Printable(history.path()), qUtf8Printable(why));
@@ -280,8 +290,8 @@ int main(int argc, char *argv[])
     PortJobs jobs;
     QObject::connect(&jobs, &PortJobs::finished, &app, [&](int, PortOutcome outcome) {
         history.append(recordOfOutcome(outcome, kProgramCli, card));
-        if (!request->outputFile.isEmpty() && !moveKeysToFile(outcome, request->outputFile))
-            exitCode = std::max(exitCode, kExitUsage);
+        if (!request->outputFile.isEmpty())
+            exitCode = std::max(exitCode, moveKeysToFile(outcome, request->outputFile));
         printOutcome(outcome, request->json);
         exitCode = std::max(exitCode, exitCodeOf(outcome));
         answered += outcome.opened && outcome.result == 0;

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-int printHistory(const CliRequest &request, const LanguageTable &languages)
+int printHistory(const QString &path, const CliRequest &request, const LanguageTable &languages)
 {
     HistoryFilter filter;
     filter.since = request.since;
@@ -16,7 +16,7 @@ int printHistory(const CliRequest &request, const LanguageTable &languages)
     if (request.failedOnly)
         filter.outcome = HistoryFilter::Outcome::Failed;
 
-    const HistoryFile::Contents contents = HistoryFile().read();
+    const HistoryFile::Contents contents = HistoryFile(path).read();
     for (const QString &note : contents.notes)
         std::fprintf(stderr, "porteval-cli: %s\n", qUtf8Printable(note));
     for (const HistoryRecord &record : contents.records) {

@@ -2,8 +2,10 @@
 // line each in words of the chosen language, or the records themselves with --json.
 #pragma once
 
+#include <QString>
+
 struct CliRequest;
 class LanguageTable;
 
-// The exit code: 0, also when no record matches.
-int printHistory(const CliRequest &request, const LanguageTable &languages);
+// The records of the history file `path`. The exit code: 0, also when no record matches.
+int printHistory(const QString &path, const CliRequest &request, const LanguageTable &languages);

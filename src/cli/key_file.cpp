@@ -4,13 +4,19 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 constexpr qint64 kLongestFile = 4096; // sixteen keys and then some
+constexpr qsizetype kKeyDigits = 12;
+} // namespace
 
-bool isHexText(const QString &text)
+bool isKeyFileKey(const QString &text)
 {
+    if (text.size() != kKeyDigits)
+        return false;
     for (QChar c : text) {
         const char16_t u = c.unicode();
         if (!((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F')))
@@ -18,7 +24,6 @@ bool isHexText(const QString &text)
     }
     return true;
 }
-} // namespace
 
 bool writeKeyFile(const QString &path, const KeyList &keys, QString *error)
 {
@@ -52,20 +57,22 @@ std::optional<KeyList> parseKeyFile(const QByteArray &bytes, QString *error)
     QStringList lines = QString::fromLatin1(bytes).split(u'\n');
     if (lines.last().isEmpty())
         lines.removeLast();
+    // A key is taken as it stands or not at all: one digit too many or too few is a key typed
+    // wrong, and cutting or padding it would send the terminal another key than the file says.
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QString &key = lines[i];
+        if (key.endsWith(u'\r'))
+            key.chop(1);
+        if (!isKeyFileKey(key)) {
+            *error = u"line %1: not 12 hexadecimal digits"_s.arg(i + 1);
+            return std::nullopt;
+        }
+    }
     if (lines.size() != 16) {
         *error = u"%1 lines instead of 16 keys"_s.arg(lines.size());
         return std::nullopt;
     }
     KeyList keys;
-    for (int i = 0; i < 16; ++i) {
-        QString key = lines[i];
-        if (key.endsWith(u'\r'))
-            key.chop(1);
-        if (!isHexText(key)) {
-            *error = u"line %1 is not hexadecimal digits"_s.arg(i + 1);
-            return std::nullopt;
-        }
-        keys[std::size_t(i)] = key;
-    }
+    std::copy(lines.cbegin(), lines.cend(), keys.begin());
     return keys;
 }

@@ -11,11 +11,15 @@
 
 using KeyList = std::array<QString, 16>;
 
-// False with `error` set when the file cannot be written.
+// Whether `text` is a key as a key file holds it: exactly 12 hexadecimal digits, either case.
+bool isKeyFileKey(const QString &text);
+
+// False with `error` set when the file cannot be written. The keys are as a key file holds them
+// (isKeyFileKey), so that the file reads back.
 bool writeKeyFile(const QString &path, const KeyList &keys, QString *error);
 
-// Nothing, with `error` set, when the file cannot be read or is not sixteen lines of
-// hexadecimal digits.
+// Nothing, with `error` set, when the file cannot be read or is not sixteen lines of exactly 12
+// hexadecimal digits each (a line may end in CR LF); the error names the first line that is not.
 std::optional<KeyList> readKeyFile(const QString &path, QString *error);
 
 // What the two above write and read, without the file.

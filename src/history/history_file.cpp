@@ -1,5 +1,7 @@
 #include "history_file.h"
 
+#include "platform/durable_file.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -66,6 +68,11 @@ HistoryFile::Appended HistoryFile::append(const QList<HistoryRecord> &records,
         *error = file.errorString();
         return Appended::Failed;
     }
+    // Not on record until it is on the disk. The lock keeps lines whole, not their way to the
+    // disk: the others need not wait for our flush.
+    lock.unlock();
+    if (!syncToDisk(file, error))
+        return Appended::Failed;
     return Appended::Yes;
 }
 

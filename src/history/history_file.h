@@ -10,7 +10,8 @@
 
 #include <chrono>
 
-// PORTEVAL_HISTORY when set, else history.jsonl in the user's data folder for porteval.
+// PORTEVAL_HISTORY when set, else history.jsonl in the user's data folder for porteval. Each
+// program asks once, at its start, and hands the path to what keeps or shows the history.
 QString historyFilePath();
 
 class HistoryFile
@@ -21,17 +22,17 @@ public:
     // or killed while holding it, and is taken over.
     static constexpr std::chrono::seconds kStaleLock { 5 };
 
-    explicit HistoryFile(const QString &path = historyFilePath(),
-                         qint64 rolloverBytes = kRolloverBytes);
+    explicit HistoryFile(const QString &path, qint64 rolloverBytes = kRolloverBytes);
 
     QString path() const { return m_path; }
     // Where the file goes when it rolls over, replacing the one before.
     QString olderPath() const { return m_path + QLatin1String(".1"); }
 
     enum class Appended { Yes, Busy, Failed };
-    // Appends the records, a line each, in one write. Waits at most `wait` for the lock (zero:
-    // one try) and is Busy when another program still holds it; Failed, with `error` saying
-    // why, when the folder or the file cannot be written.
+    // Appends the records, a line each, in one write, and returns once they are on the disk.
+    // Waits at most `wait` for the lock (zero: one try) and is Busy when another program still
+    // holds it; Failed, with `error` saying why, when the folder or the file cannot be written
+    // or the system cannot put the lines on the disk.
     Appended append(const QList<HistoryRecord> &records, std::chrono::milliseconds wait,
                     QString *error) const;
 

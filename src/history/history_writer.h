@@ -18,7 +18,7 @@ public:
     // held before it counts as stale and is taken over (HistoryFile::kStaleLock).
     static constexpr std::chrono::milliseconds kLastWait { 15000 };
 
-    explicit HistoryWriter(const QString &path = historyFilePath(), QObject *parent = nullptr);
+    explicit HistoryWriter(const QString &path, QObject *parent = nullptr);
     ~HistoryWriter() override;
 
     void append(const HistoryRecord &record);

@@ -47,6 +47,12 @@ quint8 ReaderLink::RebAnswer(QByteArray &sDataReb)
             iTimeOut = kIntermediateTicks;
             bRespReb = Resp::Waiting;
         }
+        // What is already posted goes first: on Windows a serial port's completed read arrives
+        // as a posted event, and Qt's event loop there, having delivered posted events only,
+        // goes on to block until the next message, the tick up to 100 ms later.
+        QCoreApplication::sendPostedEvents();
+        if (bRespReb != Resp::Waiting || m_endRequested || m_aborted)
+            continue;
         // Blocks until something happens (a received byte, the tick, the user), so that a
         // wait costs no processor time.
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

@@ -52,6 +52,11 @@ bool QtSerialDevice::open(const LineSettings &settings)
     // Pseudo-terminals and some adapters have no modem lines; that is no reason to fail.
     m_port.setDataTerminalReady(settings.dataTerminalReady);
     m_port.setRequestToSend(settings.requestToSend);
+    // What the line held before it was opened (an answer to a query stopped mid-way, what an
+    // adapter kept while the port was closed) answers nothing: dropped, as Qt 6.8 does on Unix
+    // itself. Qt 6.4 keeps it, and so does Qt's Windows backend, which may even hand it over
+    // only with the first byte of the next answer.
+    m_port.clear(QSerialPort::Input);
     m_error.clear();
     watchForHangUp();
     return true;

@@ -76,6 +76,9 @@ inline constexpr int HistoryNotExported = 261; // %1: the file, %2: why
 // The frame monitor's Save while the keys are shown
 inline constexpr int MonitorSaveKeys = 262;
 
+// The status line when an operation could not go on record; %1: why
+inline constexpr int HistoryNotWritten = 263;
+
 // The frame monitor's direction for a frame received before the command was sent, and set
 // aside
 inline constexpr int MonitorSetAside = 264;

@@ -82,7 +82,12 @@ FrameMonitor::FrameMonitor(FrameMonitorModel &rows, const LanguageTable &languag
     retranslate();
 }
 
-FrameMonitor::~FrameMonitor() = default;
+FrameMonitor::~FrameMonitor()
+{
+    // The view's scroll bar still signals while the view goes, after this object's own part is
+    // gone: its handlers must not run then.
+    m_view->verticalScrollBar()->disconnect(this);
+}
 
 void FrameMonitor::placeBeside(const QWidget *window)
 {

@@ -37,13 +37,13 @@ constexpr qint16 kTooltipSlots = 150;
 } // namespace
 
 frmConfigPorteval::frmConfigPorteval(PortProvider &ports, const QString &languageFolder,
-                                     QWidget *parent)
+                                     const QString &historyPath, QWidget *parent)
     : QWidget(parent)
     , session(ports, languages)
     , m_ports(ports)
     , m_languageFolder(languageFolder)
     , m_frames(new FrameMonitorModel(languages, this))
-    , m_recorder(new OperationRecorder(this))
+    , m_recorder(new OperationRecorder(historyPath, this))
 {
     // The operations read and fill this window's controls; its status line, not a list, keeps
     // what they say.
@@ -110,6 +110,8 @@ void frmConfigPorteval::connectHandlers()
     connect(tools->saveProfile, &QAction::triggered, profiles, &ProfileActions::saveWithDialogs);
     connect(tools->loadProfile, &QAction::triggered, profiles, &ProfileActions::loadWithDialog);
     connect(tools->history, &QAction::triggered, this, &frmConfigPorteval::openHistory);
+    connect(m_recorder, &OperationRecorder::historyFailed, this,
+            &frmConfigPorteval::historyNotWritten);
 }
 
 void frmConfigPorteval::runRecorded(const char *operation, const std::function<quint8()> &handler)
@@ -126,6 +128,11 @@ void frmConfigPorteval::runRecorded(const char *operation, const std::function<q
     const quint8 result = handler();
     if (recording)
         m_recorder->end(result, ctlMSComm1.deviceName());
+}
+
+void frmConfigPorteval::historyNotWritten(const QString &error)
+{
+    SetTextStatus(GetMis(Mis::HistoryNotWritten).arg(error));
 }
 
 void frmConfigPorteval::Form_Load()

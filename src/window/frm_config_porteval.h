@@ -38,9 +38,10 @@ class frmConfigPorteval : public QWidget, public ReaderFields
 
 public:
     // `ports` gives the devices behind the port numbers; `languageFolder` holds the language
-    // files (the program's own folder).
+    // files (the program's own folder); the window's operations go on record in the history
+    // file `historyPath`.
     frmConfigPorteval(PortProvider &ports, const QString &languageFolder,
-                      QWidget *parent = nullptr);
+                      const QString &historyPath, QWidget *parent = nullptr);
     ~frmConfigPorteval() override;
 
     LanguageTable languages; // sMisTable and iIdioma
@@ -170,6 +171,7 @@ private:
     // Runs an operation the user started and puts it on record: the one place where the
     // window's operations begin and end.
     void runRecorded(const char *operation, const std::function<quint8()> &handler);
+    void historyNotWritten(const QString &error);
     QString portListForTooltip() const;
     void showLanguageSelection();
     void showVersionLine();

@@ -1,6 +1,7 @@
 // porteval: set up and test a card-reader terminal on a serial line.
 //   porteval          the system's serial ports
 //   porteval --demo   the built-in simulated terminal behind every port number
+#include "history/history_file.h"
 #include "platform/system_ports.h"
 #include "sim/demo_ports.h"
 #include "window/frm_config_porteval.h"
@@ -113,7 +114,7 @@ int main(int argc, char *argv[])
     PortProvider &ports = demoMode ? static_cast<PortProvider &>(demoPorts) : systemPorts;
 
     // The language files live beside the program.
-    frmConfigPorteval window(ports, QCoreApplication::applicationDirPath());
+    frmConfigPorteval window(ports, QCoreApplication::applicationDirPath(), historyFilePath());
     window.setVersionText(u"porteval "_s + QCoreApplication::applicationVersion(), demoMode);
     window.show();
     return app.exec();

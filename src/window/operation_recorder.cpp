@@ -2,9 +2,18 @@
 
 #include "commands/port_jobs.h"
 
-OperationRecorder::OperationRecorder(QObject *parent)
+OperationRecorder::OperationRecorder(const QString &historyPath, QObject *parent)
     : QObject(parent)
-{ }
+    , m_writer(historyPath)
+{
+    connect(&m_writer, &HistoryWriter::failed, this, &OperationRecorder::historyFailed);
+}
+
+OperationRecorder::~OperationRecorder()
+{
+    // What fails at the very end, while the window goes, has no one left to be told.
+    m_writer.disconnect(this);
+}
 
 bool OperationRecorder::begin(QLatin1String operation, const QString &port, const QJsonObject &card)
 {

@@ -17,7 +17,8 @@ class OperationRecorder : public QObject
     Q_OBJECT
 
 public:
-    explicit OperationRecorder(QObject *parent = nullptr);
+    explicit OperationRecorder(const QString &historyPath, QObject *parent = nullptr);
+    ~OperationRecorder() override;
 
     // An operation starts on the port typed as `port`. False, and nothing starts, while one is
     // under way.
@@ -35,6 +36,9 @@ public:
 
 signals:
     void recorded(const HistoryRecord &record);
+    // The history cannot be written, or was locked past the last wait: the records waiting to
+    // go out are lost.
+    void historyFailed(const QString &error);
 
 private:
     void write(HistoryRecord record);
