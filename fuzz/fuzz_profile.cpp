@@ -147,9 +147,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Profile shown;
     shown.config = ReaderSession::defaultConfig();
     shown.messages[1] = u"Tarjeta aceptada"_s;
-    QString error;
+    ProfileError error;
     const std::optional<Profile> loaded = loadProfile(path, shown, &error);
-    require(loaded.has_value() == error.isEmpty());
+    require(loaded.has_value() == error.text().isEmpty());
 
     // The command line: a profile, then the options, which are none here.
     QCommandLineParser parser;

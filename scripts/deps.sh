@@ -7,7 +7,8 @@
 set -eu
 # libxkbcommon-dev: porteval does not use it, but Qt's Gui package looks for it when CMake
 # configures and prints "Could NOT find XKB" without it, which reads like an error. It is 50 kB.
-packages="cmake g++ make qt6-base-dev qt6-serialport-dev libxkbcommon-dev"
+# qt6-translations-l10n: Qt's own dialogs and menus in the window's language, at run time.
+packages="cmake g++ make qt6-base-dev qt6-serialport-dev libxkbcommon-dev qt6-translations-l10n"
 case "${1:-}" in
 --package)
     shift

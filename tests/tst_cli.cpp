@@ -1,5 +1,6 @@
 // porteval-cli end to end, as a script runs it: the standalone simulator on pseudo-terminals,
 // every frame checked in the simulator's log; and the history it shares with the window.
+#include "cli/cli_request.h"
 #include "cli/key_file.h"
 #include "commands/cards.h"
 #include "commands/key_card_query.h"
@@ -103,6 +104,8 @@ private slots:
     void staleBytesNeverAnswer();
     void historyOfBothProgramsWithoutKeys();
     void historyOfManyWritersAtOnce();
+    void localeLanguage_data();
+    void localeLanguage();
 
 private:
     QTemporaryDir m_dir;
@@ -502,6 +505,11 @@ void TestCli::historyOfBothProgramsWithoutKeys()
     QVERIFY2(onePort.output.contains(
                  u"command line  /dev/ttyS9 (simulated terminal)  Configuration card  0"_s),
              qPrintable(onePort.output));
+    // Without --lang, the language of the locale.
+    const QByteArray locale = qgetenv("LC_ALL");
+    qputenv("LC_ALL", "en_GB.UTF-8");
+    QCOMPARE(runCli({ u"history"_s, u"--port"_s, u"/dev/ttyS9"_s }).output, onePort.output);
+    qputenv("LC_ALL", locale);
 
     // No key in the file, in any form: as typed, in either case, or as frame bytes.
     QFile file(path);
@@ -591,6 +599,30 @@ void TestCli::historyOfManyWritersAtOnce()
     QVERIFY2(counts.value(u"beep"_s) == kWriters * 8, qPrintable(errors));
     QCOMPARE(counts.value(u"open-port"_s), 20);
     QVERIFY(counts.value(u"read-keys"_s) <= 9);
+}
+
+// The language file a locale picks: LC_ALL, LC_MESSAGES, LANG, the first set and not empty.
+void TestCli::localeLanguage_data()
+{
+    QTest::addColumn<QStringList>("variables");
+    QTest::addColumn<int>("file");
+    QTest::newRow("LANG alone") << QStringList { {}, {}, u"ca_ES.UTF-8"_s } << 3;
+    QTest::newRow("LC_ALL first") << QStringList { u"fr_FR.UTF-8"_s, u"es_ES"_s, u"en_US"_s } << 4;
+    QTest::newRow("LC_ALL empty, LC_MESSAGES")
+        << QStringList { u""_s, u"pt_PT@euro"_s, u"es"_s } << 5;
+    QTest::newRow("language and modifier") << QStringList { u"es@tradicional"_s, {}, {} } << 1;
+    QTest::newRow("Windows' display language") << QStringList { u"en-GB"_s, {}, {} } << 2;
+    QTest::newRow("C wins, the default") << QStringList { u"C.UTF-8"_s, {}, u"fr_FR"_s } << 0;
+    QTest::newRow("POSIX") << QStringList { {}, u"POSIX"_s, u"es_ES"_s } << 0;
+    QTest::newRow("German") << QStringList { {}, {}, u"de_DE.UTF-8"_s } << 0;
+    QTest::newRow("three letters, not two") << QStringList { {}, {}, u"ast_ES.UTF-8"_s } << 0;
+}
+
+void TestCli::localeLanguage()
+{
+    QFETCH(QStringList, variables);
+    QFETCH(int, file);
+    QCOMPARE(languageFileOfLocale(variables[0], variables[1], variables[2]), file);
 }
 
 QTEST_MAIN(TestCli)

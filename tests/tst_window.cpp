@@ -6,9 +6,12 @@
 #include "temporary_history.h"
 #include "texts/message_numbers.h"
 #include "window/clickable_label.h"
+#include "window/frame_monitor.h"
 #include "window/frm_config_porteval.h"
 #include "window/history_dialog.h"
 #include "window/history_model.h"
+#include "window/port_finder.h"
+#include "window/profile_actions.h"
 #include "window/resources/resources.h"
 #include "window/tip_balloon.h"
 #include "window/tool_actions.h"
@@ -17,17 +20,27 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDataStream>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
+#include <QTranslator>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -78,7 +91,100 @@ QWidget *shownBalloon()
     return nullptr;
 }
 
-// A shown window with three line edits, edits[0] from (20, 10) to (169, 33), and its tips.
+const QString qtFolder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+
+// A text as it reads: no mnemonic marks, no shortcut column.
+QString plain(const QString &text)
+{
+    return text.section(u'\t', 0, 0).remove(u'&').trimmed();
+}
+
+// The texts of a Qt translation file: its translations, or their English sources.
+QStringList qtTexts(const QString &qm, bool sources)
+{
+    QFile file(qtFolder + u'/' + qm);
+    QStringList texts;
+    QDataStream in(&file);
+    if (!file.open(QIODevice::ReadOnly) || in.skipRawData(16) != 16) // the magic number
+        return texts;
+    for (quint8 section = 0, tag = 0; !in.atEnd();) {
+        quint32 size = 0, length = 0;
+        in >> section >> size;
+        for (const qint64 end = file.pos() + size; file.pos() < end;) {
+            if (section != 0x69 || (in >> tag, tag == 1)) { // not a message; a message's end
+                file.seek(section == 0x69 ? file.pos() : end);
+                continue;
+            }
+            in >> length;
+            QByteArray bytes(length == 0xFFFFFFFF ? 0 : qsizetype(length), '\0');
+            in.readRawData(bytes.data(), int(bytes.size()));
+            if (tag == (sources ? 6 : 3))
+                texts << (sources ? QString::fromUtf8(bytes)
+                                  : QString(QStringDecoder(QStringDecoder::Utf16BE)(bytes)));
+        }
+    }
+    return texts;
+}
+
+// Every text `top` shows with widgets of its own: captions, items, headers, cells and tips.
+QStringList shownTexts(QWidget *top, const Tooltip *tips = nullptr)
+{
+    QStringList texts { top->windowTitle() };
+    for (QAction *action : top->findChildren<QAction *>()) {
+        if (auto *owner = qobject_cast<QWidget *>(action->parent());
+            owner && owner->window() == top)
+            texts << action->text() << action->toolTip();
+    }
+    for (QWidget *w : top->findChildren<QWidget *>()) {
+        if (w->window() != top || !w->isVisibleTo(top))
+            continue;
+        texts << (tips ? tips->tipTextFor(w) : QString());
+        for (const char *property : { "text", "title", "placeholderText", "toolTip" })
+            texts << w->property(property).toString();
+        const auto *tabs = qobject_cast<QTabBar *>(w);
+        for (int i = 0; tabs && i < tabs->count(); ++i)
+            texts << tabs->tabText(i);
+        const auto *header = qobject_cast<QHeaderView *>(w);
+        for (int i = 0; header && i < header->count(); ++i)
+            texts << header->model()->headerData(i, header->orientation()).toString();
+        const auto *combo = qobject_cast<QComboBox *>(w);
+        const QAbstractItemModel *cells = combo ? combo->model()
+            : w->inherits("QTableView") || w->inherits("QListWidget")
+            ? static_cast<QAbstractItemView *>(w)->model()
+            : nullptr;
+        for (int row = 0; cells && row < cells->rowCount(); ++row) {
+            for (int column = 0; column < cells->columnCount(); ++column)
+                texts << cells->index(row, column).data().toString();
+        }
+    }
+    return texts;
+}
+
+// The words of `texts` in neither a text of the language (`own`) nor a whole Qt text (`qt`),
+// leaving out paths, file patterns, hex and a few names.
+QStringList strayWords(const QStringList &texts, const QStringList &own, const QStringList &qt)
+{
+    static const QRegularExpression word(u"\\p{L}+"_s), notWords(u"[/*]|^H?(?=.*\\d)[0-9A-F]+$"_s);
+    QSet<QString> known { u"porteval"_s, u"OpenPortCOM"_s, u"OK"_s, u"PTV"_s, u"SIM"_s };
+    QSet<QString> qtWhole;
+    for (const QString &text : own) {
+        for (auto found = word.globalMatch(text); found.hasNext();)
+            known << found.next().captured();
+    }
+    for (const QString &text : qt)
+        qtWhole << plain(text);
+    QStringList stray;
+    for (const QString &text : texts) {
+        for (const QString &token : plain(text).split(u' ', Qt::SkipEmptyParts)) {
+            for (auto found = word.globalMatch(token); !qtWhole.contains(plain(text))
+                 && !notWords.match(token).hasMatch() && found.hasNext();) {
+                if (const QString w = found.next().captured(); !known.contains(w))
+                    stray << w + u" in \""_s + text + u'"';
+            }
+        }
+    }
+    return stray;
+}
 } // namespace
 
 class TestWindow : public QObject
@@ -392,6 +498,92 @@ private slots:
                      window.GetMis(Mis::FirstOperation + 2));
             QCOMPARE(dialog->windowTitle(), window.GetMis(Mis::HistoryTitle));
         }
+    }
+
+    // Every text the window, its dialogs, Qt's standard buttons and a line edit's menu show comes
+    // from the language picked or from Qt's translation of it, found by the language's name
+    // whatever its slot; English, and a language Qt does not know, keep Qt's English. Dialogs
+    // open at the switch (from Spanish, where the window starts) follow it. A word from anywhere
+    // else is one the language files lack.
+    void everyShownTextFromTheLanguage_data()
+    {
+        QTest::addColumn<int>("label"); // of the language row
+        QTest::addColumn<QString>("qm"); // Qt's translation expected; empty: English
+        QTest::addColumn<int>("lone"); // a language file alone, or 0 for all five
+        QTest::addColumn<QByteArray>("name"); // the lone file's own name instead of its own
+        QTest::newRow("Espa\u00f1ol") << 0 << u"es"_s << 0 << QByteArray();
+        QTest::newRow("English") << 1 << QString() << 0 << QByteArray();
+        QTest::newRow("Catal\u00e0") << 2 << u"ca"_s << 0 << QByteArray();
+        QTest::newRow("Fran\u00e7ais") << 3 << u"fr"_s << 0 << QByteArray();
+        QTest::newRow("Portugu\u00eas") << 4 << u"pt_BR"_s << 0 << QByteArray();
+        QTest::newRow("Catal\u00e0 alone, in the last slot") << 4 << u"ca"_s << 3 << QByteArray();
+        QTest::newRow("a language Qt does not know")
+            << 4 << QString() << 2 << QByteArray("Deutsch");
+    }
+
+    void everyShownTextFromTheLanguage()
+    {
+        QFETCH(int, label);
+        QFETCH(QString, qm);
+        QFETCH(int, lone);
+        QFETCH(QByteArray, name);
+        QTranslator qt;
+        if (!QFile::exists(qtFolder + u"/qtbase_es.qm"_s)
+            || !(qm.isEmpty() || qt.load(u"qtbase_"_s + qm, qtFolder)))
+            QSKIP("Qt's translations are not installed (Debian: qt6-translations-l10n)");
+        QTemporaryDir dir;
+        QFile profile(dir.filePath(u"bad.ini"_s));
+        QVERIFY(profile.open(QIODevice::WriteOnly)
+                && profile.write("[porteval]\nprofile=1\n[messages]\nslot=9\n"));
+        profile.close();
+        if (lone != 0) {
+            QFile source(languageDir + u'/' + LanguageTable::fileName(lone)),
+                copy(dir.filePath(LanguageTable::fileName(lone)));
+            QVERIFY(source.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly));
+            const QByteArray text = source.readAll();
+            copy.write(name.isEmpty() ? text : name + text.mid(text.indexOf('\r')));
+        }
+        RecordingPorts ports;
+        frmConfigPorteval window(ports, lone != 0 ? dir.path() : languageDir,
+                                 dir.filePath(u"history.jsonl"_s));
+        window.setVersionText(u"porteval 0.1.0"_s, true);
+        window.cmdOpenCOM->click(); // on record, with its device
+        QMessageBox box(QMessageBox::Question, {}, {},
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, &window);
+        box.show();
+        QFileDialog files(&window);
+        files.setOption(QFileDialog::DontUseNativeDialog);
+        files.show();
+        QTest::mouseClick(window.cIdioma[label], Qt::LeftButton);
+        window.profiles->loadFrom(profile.fileName()); // refused, and the status line says why
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+        QCOMPARE(box.button(QMessageBox::Yes)->text(),
+                 qm.isEmpty() ? u"&Yes"_s : qt.translate("QPlatformTheme", "&Yes"));
+        QLineEdit edit;
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        // Qt's texts in English, or in another language, would show as stray words.
+        QStringList texts = shownTexts(&box) + shownTexts(&files) + shownTexts(menu.get());
+        for (int tab = 0; tab < window.SSTab1->count(); ++tab) {
+            window.SSTab1->setCurrentIndex(tab);
+            texts << shownTexts(&window, window.oTooltip.get());
+        }
+        window.tools->monitor->trigger();
+        window.tools->history->trigger();
+        texts << shownTexts(window.frameMonitor()) << shownTexts(window.historyDialog());
+        window.cmdCloseCOM->click();
+        window.tools->findTerminal->trigger();
+        auto *finder = window.findChild<PortFinder *>();
+        QTRY_VERIFY(finder && !finder->isProbing());
+        texts << shownTexts(finder);
+        QStringList own { window.lNorvalt->text() };
+        for (int slot = 1; slot <= 5; ++slot)
+            own << window.languages.message(slot, 1);
+        for (int n = 2; n <= LanguageTable::kFilesRead; ++n)
+            own << window.GetMis(n);
+        const QStringList stray = strayWords(
+            texts, own,
+            qtTexts(qm.isEmpty() ? u"qtbase_es.qm"_s : u"qtbase_"_s + qm + u".qm"_s, qm.isEmpty()));
+        QVERIFY2(stray.isEmpty(), qPrintable(stray.join(u", "_s)));
     }
 
     // A history that cannot be written is said on the status line, in the window's language,

@@ -1,7 +1,8 @@
 # Windows: one folder that runs wherever it is unpacked, on a machine with nothing installed:
 # the three programs, the Qt and MinGW runtime DLLs they load, the platform and style plugins,
-# the language files, the licence and a short README. CPack makes a portable zip of it and an
-# NSIS installer (64-bit, into Program Files, with Start-menu entries and an uninstaller).
+# the language files, Qt's translations, the licence and a short README. CPack makes a portable
+# zip of it and an NSIS installer (64-bit, into Program Files, with Start-menu entries and an
+# uninstaller).
 find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Network SerialPort)
 
 set(PORTEVAL_PROGRAMS porteval porteval-cli porteval-terminal-sim)
@@ -18,6 +19,33 @@ install(FILES "$<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>" DESTINATION platfo
 # One plugin holds the Windows 11 style and the Windows Vista style (10): Qt picks the one that
 # fits the system it runs on.
 install(FILES "$<TARGET_FILE:Qt6::QModernWindowsStylePlugin>" DESTINATION styles)
+
+# Qt's own translations of its dialogs, buttons and menus for the languages of the language
+# files (Brazilian Portuguese: Qt has no European Portuguese), in translations/, where the window
+# looks first. They must be those of the Qt release the programs are built with.
+set(PORTEVAL_QT_TRANSLATIONS_DIR "/usr/share/qt6/translations" CACHE PATH
+    "The qtbase_*.qm files of the Qt release the Windows programs are built with")
+foreach(language es ca fr pt_BR)
+    set(qm "${PORTEVAL_QT_TRANSLATIONS_DIR}/qtbase_${language}.qm")
+    if(NOT EXISTS "${qm}")
+        message(FATAL_ERROR "${qm} is missing: install Qt ${Qt6_VERSION}'s translations "
+                            "(Debian: qt6-translations-l10n) or set PORTEVAL_QT_TRANSLATIONS_DIR")
+    endif()
+    install(FILES "${qm}" DESTINATION translations)
+endforeach()
+# Debian's files say which Qt release they belong to.
+find_program(PORTEVAL_DPKG_QUERY dpkg-query)
+if(PORTEVAL_DPKG_QUERY AND PORTEVAL_QT_TRANSLATIONS_DIR STREQUAL "/usr/share/qt6/translations")
+    execute_process(COMMAND "${PORTEVAL_DPKG_QUERY}" -W "-f=\${Version}" qt6-translations-l10n
+                    OUTPUT_VARIABLE translations_version ERROR_QUIET)
+    string(REGEX REPLACE "^([0-9]+:)?([0-9.]+).*$" "\\2" translations_version
+                         "${translations_version}")
+    if(NOT translations_version STREQUAL Qt6_VERSION)
+        message(FATAL_ERROR "qt6-translations-l10n is ${translations_version}, the Windows Qt "
+                            "${Qt6_VERSION}: build where both are the same release (scripts/"
+                            "build-windows.sh) or set PORTEVAL_QT_TRANSLATIONS_DIR")
+    endif()
+endif()
 
 # The compiler's runtime, which every program and Qt DLL loads; Debian ships it with its symbols,
 # which would triple the zip, so a stripped copy goes in.

@@ -240,6 +240,10 @@ int main(int argc, char *argv[])
                               json);
         }
         languages.iIdioma = qint16(slot);
+    } else if (const int file = languageFileOfUser(); file != 0) {
+        // Without --lang, the locale's language, when its file is there.
+        if (const int slot = languages.slotOfFile(file); slot != 0)
+            languages.iIdioma = qint16(slot);
     }
 
     const QString historyPath = historyFilePath();

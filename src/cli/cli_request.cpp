@@ -11,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLocale>
 
 using namespace Qt::StringLiterals;
 
@@ -56,7 +57,17 @@ void addCliOptions(QCommandLineParser &parser)
           u"P"_s },
         { u"demo"_s, u"The built-in simulated terminal behind every port."_s },
         { u"json"_s, u"One JSON object per line on stdout."_s },
-        { u"lang"_s, u"Language file whose texts are used, 1 to 5."_s, u"N"_s },
+        { u"lang"_s,
+          u"Language of the status texts only (the terminal's answers, the history's words): 1 "
+          "Spanish, 2 English, 3 Catalan, 4 French, 5 Portuguese; porteval-cli's own messages "
+          "stay in English. Default: the language of your locale (%1), else Spanish."_s.arg(
+#ifdef Q_OS_WIN
+              u"the display language"_s
+#else
+              u"LC_ALL, LC_MESSAGES, LANG"_s
+#endif
+              ),
+          u"N"_s },
         { u"trace"_s, u"The frame trace on stderr."_s },
         { u"o"_s, u"read-keys: write the keys to FILE (readable by you only)."_s, u"FILE"_s },
         { u"keys"_s, u"A key file written by read-keys -o."_s, u"FILE"_s },
@@ -75,6 +86,35 @@ void addCliOptions(QCommandLineParser &parser)
                                QLatin1String(option.name)),
                            u"TEXT"_s });
     }
+}
+
+int languageFileOfLocale(const QString &lcAll, const QString &lcMessages, const QString &lang)
+{
+    static const char *const byFile[] = { "es", "en", "ca", "fr", "pt" };
+    for (const QString &value : { lcAll, lcMessages, lang }) {
+        if (value.isEmpty())
+            continue;
+        qsizetype end = 0;
+        while (end < value.size() && !QStringView(u"_.@-").contains(value.at(end)))
+            ++end;
+        const QString language = value.left(end).toLower();
+        for (int i = 0; i < int(std::size(byFile)); ++i) {
+            if (language == QLatin1String(byFile[i]))
+                return i + 1;
+        }
+        return 0;
+    }
+    return 0;
+}
+
+int languageFileOfUser()
+{
+#ifdef Q_OS_WIN
+    return languageFileOfLocale(QLocale::system().uiLanguages().value(0), {}, {});
+#else
+    return languageFileOfLocale(qEnvironmentVariable("LC_ALL"), qEnvironmentVariable("LC_MESSAGES"),
+                                qEnvironmentVariable("LANG"));
+#endif
 }
 
 std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QString *error)
@@ -165,10 +205,11 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
     Profile profile;
     profile.config = ReaderFieldValues().config;
     if (parser.isSet(u"profile"_s)) {
+        ProfileError why;
         const std::optional<Profile> loaded
-            = loadProfile(parser.value(u"profile"_s), profile, error);
+            = loadProfile(parser.value(u"profile"_s), profile, &why);
         if (!loaded) {
-            *error = parser.value(u"profile"_s) + u": "_s + *error;
+            *error = parser.value(u"profile"_s) + u": "_s + why.text();
             return std::nullopt;
         }
         profile = *loaded;

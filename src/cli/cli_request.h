@@ -46,6 +46,14 @@ inline constexpr int kExitPort = 3; // a port could not be opened
 
 void addCliOptions(QCommandLineParser &parser);
 
+// The language file that the user's locale names, as command-line programs choose their
+// language: the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty, by its language
+// part ("pt_BR.UTF-8": pt; Windows' "fr-CH": fr). es, en, ca, fr and pt are files 1 to 5; 0, the
+// window's starting language, for any other (C, POSIX, de...).
+int languageFileOfLocale(const QString &lcAll, const QString &lcMessages, const QString &lang);
+// The same for this user: those variables, or on Windows the display language.
+int languageFileOfUser();
+
 // The request, or nothing with `error` saying why (exit code 2).
 std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QString *error);
 

@@ -58,28 +58,58 @@ std::optional<QByteArray> settingsText(const Profile &profile)
     return file.readAll();
 }
 
+ProfileError failure(ProfileError::Kind kind, const QString &key = {}, int limit = 0)
+{
+    return { kind, key, limit, {} };
+}
+
 } // namespace
 
-bool saveProfile(const QString &path, const Profile &profile, QString *error)
+QString ProfileError::text() const
+{
+    switch (kind) {
+    case CannotWrite:
+        return u"cannot be written"_s;
+    case NotWritable:
+        return u"not writable"_s;
+    case CannotRead:
+        return u"cannot be read"_s;
+    case Malformed:
+        return u"malformed"_s;
+    case NotAProfile:
+        return u"no [porteval] profile=%1 in it"_s.arg(kFormat);
+    case TooLong:
+        return u"%1 is longer than %2 characters"_s.arg(key).arg(limit);
+    case SlotRange:
+        return u"messages/slot is not 1 to 8"_s;
+    case System:
+        break;
+    }
+    return systemText;
+}
+
+bool saveProfile(const QString &path, const Profile &profile, ProfileError *error)
 {
     // With the old key, the profile is a secret: written as a key file is, its owner's alone.
     if (profile.oldKey) {
         const std::optional<QByteArray> text = settingsText(profile);
         if (!text) {
-            *error = u"cannot be written"_s;
+            *error = failure(ProfileError::CannotWrite);
             return false;
         }
-        return writeSecretFile(path, *text, error);
+        *error = failure(ProfileError::System);
+        return writeSecretFile(path, *text, &error->systemText);
     }
     if (!writeSettings(path, profile)) {
-        *error = QFileInfo(path).isWritable() || !QFileInfo::exists(path) ? u"cannot be written"_s
-                                                                          : u"not writable"_s;
+        *error = failure(QFileInfo(path).isWritable() || !QFileInfo::exists(path)
+                             ? ProfileError::CannotWrite
+                             : ProfileError::NotWritable);
         return false;
     }
     return true;
 }
 
-std::optional<Profile> loadProfile(const QString &path, const Profile &base, QString *error)
+std::optional<Profile> loadProfile(const QString &path, const Profile &base, ProfileError *error)
 {
     // QSettings keeps the files it has read and reads one again only when its size or time has
     // changed, without saying again that it is malformed: a malformed profile would be refused
@@ -87,16 +117,16 @@ std::optional<Profile> loadProfile(const QString &path, const Profile &base, QSt
     const QTemporaryDir copyDir;
     const QString copy = copyDir.filePath(u"profile.ini"_s);
     if (!QFileInfo(path).isReadable() || !copyDir.isValid() || !QFile::copy(path, copy)) {
-        *error = u"cannot be read"_s;
+        *error = failure(ProfileError::CannotRead);
         return std::nullopt;
     }
     const QSettings settings(copy, QSettings::IniFormat);
     if (settings.status() != QSettings::NoError) {
-        *error = u"malformed"_s;
+        *error = failure(ProfileError::Malformed);
         return std::nullopt;
     }
     if (settings.value(kMarkerKey).toInt() != kFormat) {
-        *error = u"no [porteval] profile=%1 in it"_s.arg(kFormat);
+        *error = failure(ProfileError::NotAProfile);
         return std::nullopt;
     }
     Profile profile = base;
@@ -104,7 +134,7 @@ std::optional<Profile> loadProfile(const QString &path, const Profile &base, QSt
         const QString name = u"configuration/"_s + QLatin1String(key.name);
         if (const auto text = textValue(settings, name)) {
             if (text->size() > kProfileFieldLength) {
-                *error = u"%1 is longer than %2 characters"_s.arg(name).arg(kProfileFieldLength);
+                *error = failure(ProfileError::TooLong, name, kProfileFieldLength);
                 return std::nullopt;
             }
             profile.config.*key.field = *text;
@@ -114,15 +144,14 @@ std::optional<Profile> loadProfile(const QString &path, const Profile &base, QSt
         bool ok = false;
         profile.slot = settings.value(u"messages/slot"_s).toInt(&ok);
         if (!ok || profile.slot < 1 || profile.slot > 8) {
-            *error = u"messages/slot is not 1 to 8"_s;
+            *error = failure(ProfileError::SlotRange);
             return std::nullopt;
         }
     }
     for (int i = 0; i < 8; ++i) {
         if (const auto text = textValue(settings, messageKey(i))) {
             if (text->size() > kProfileMessageLength) {
-                *error = u"%1 is longer than %2 characters"_s.arg(messageKey(i))
-                             .arg(kProfileMessageLength);
+                *error = failure(ProfileError::TooLong, messageKey(i), kProfileMessageLength);
                 return std::nullopt;
             }
             profile.messages[std::size_t(i)] = *text;
@@ -130,7 +159,7 @@ std::optional<Profile> loadProfile(const QString &path, const Profile &base, QSt
     }
     if (const auto key = textValue(settings, u"master/old-key"_s)) {
         if (key->size() > kProfileKeyLength) {
-            *error = u"master/old-key is longer than %1 characters"_s.arg(kProfileKeyLength);
+            *error = failure(ProfileError::TooLong, u"master/old-key"_s, kProfileKeyLength);
             return std::nullopt;
         }
         profile.oldKey = *key;

@@ -41,11 +41,34 @@ inline constexpr int kProfileFieldLength = 260;
 inline constexpr int kProfileMessageLength = 20;
 inline constexpr int kProfileKeyLength = 12;
 
+// Why a profile was not saved or not loaded. The window says it in the language shown, the
+// command line in English.
+struct ProfileError
+{
+    // The window's texts for them follow one another in this order; System is the system's own.
+    enum Kind {
+        CannotWrite,
+        NotWritable,
+        CannotRead,
+        Malformed,
+        NotAProfile,
+        TooLong,
+        SlotRange,
+        System
+    };
+    Kind kind = System;
+    QString key; // TooLong: the value's key, e.g. "messages/text3"
+    int limit = 0; // TooLong: the most characters its box takes
+    QString systemText; // System: what the system said
+
+    QString text() const;
+};
+
 // False with `error` set when the file cannot be written. A profile with the old key is written
 // readable by its owner only.
-bool saveProfile(const QString &path, const Profile &profile, QString *error);
+bool saveProfile(const QString &path, const Profile &profile, ProfileError *error);
 
 // The profile in `path`; nothing, with `error` saying why, when the file cannot be read, is not
 // a porteval profile, or holds a value the window would not take. Values a profile leaves out
 // keep those of `base`.
-std::optional<Profile> loadProfile(const QString &path, const Profile &base, QString *error);
+std::optional<Profile> loadProfile(const QString &path, const Profile &base, ProfileError *error);

@@ -1,6 +1,7 @@
 #include "history_text.h"
 
 #include "commands/profile.h"
+#include "sim/simulated_device.h"
 #include "texts/language_table.h"
 #include "texts/message_numbers.h"
 
@@ -26,11 +27,13 @@ QString programText(const QString &program, const LanguageTable &languages)
     return program;
 }
 
-QString portText(const HistoryRecord &record)
+QString portText(const HistoryRecord &record, const LanguageTable &languages)
 {
     if (record.device.isEmpty() || record.device == record.port)
         return record.port;
-    return record.port + u" ("_s + record.device + u')';
+    const QString simulated = languages.GetMis(Mis::SimulatedDevice);
+    const bool inWords = record.device == kSimulatedDeviceName && !simulated.isEmpty();
+    return record.port + u" ("_s + (inWords ? simulated : record.device) + u')';
 }
 
 QString cardText(const QJsonObject &card)
@@ -56,7 +59,7 @@ QString historyLine(const HistoryRecord &record, const LanguageTable &languages)
 {
     QStringList parts { localTimeText(record.time),
                         programText(record.program, languages),
-                        portText(record),
+                        portText(record, languages),
                         operationText(record.operation, languages),
                         QString::number(record.result),
                         u"%1 ms"_s.arg(record.ms),

@@ -9,8 +9,9 @@ class LanguageTable;
 // The operation's name in words; the name as recorded when it is none of kHistoryOperations.
 QString operationText(const QString &operation, const LanguageTable &languages);
 QString programText(const QString &program, const LanguageTable &languages);
-// "1 (/dev/ttyUSB0)": the port as typed and, when it says more, as opened.
-QString portText(const HistoryRecord &record);
+// "1 (/dev/ttyUSB0)": the port as typed and, when it says more, as opened; demo mode's terminal
+// by its name in words.
+QString portText(const HistoryRecord &record, const LanguageTable &languages);
 // "slot=5 text=Saldo": what a card was given, "" for other operations.
 QString cardText(const QJsonObject &card);
 // Local time to the second: what the technician's clock said.

@@ -16,5 +16,5 @@ std::unique_ptr<SerialDevice> DemoPorts::device(const PortRequest &request, QStr
 
 QList<NumberedPort> DemoPorts::numberedPorts() const
 {
-    return { { 1, u"simulated terminal"_s, QString(), true } };
+    return { { 1, kSimulatedDeviceName, QString(), true } };
 }

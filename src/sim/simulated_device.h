@@ -5,6 +5,10 @@
 #include "platform/serial_device.h"
 #include "sim/terminal_engine.h"
 
+// The simulated terminal's name as a device, as the history keeps it and porteval-cli lists it:
+// scripts read it, so it stays the same in every language.
+inline constexpr QLatin1String kSimulatedDeviceName("simulated terminal");
+
 class SimulatedTerminalDevice : public SerialDevice
 {
     Q_OBJECT
@@ -19,7 +23,7 @@ public:
     void write(const QByteArray &bytes) override;
     QByteArray takeReceived() override;
     QString errorString() const override { return m_errorString; }
-    QString deviceName() const override { return QStringLiteral("simulated terminal"); }
+    QString deviceName() const override { return kSimulatedDeviceName; }
 
     TerminalSimulator &terminal() { return m_terminal; }
     // While missing, open() fails the way an unplugged adapter does.

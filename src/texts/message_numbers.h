@@ -83,5 +83,13 @@ inline constexpr int HistoryNotWritten = 263;
 // aside
 inline constexpr int MonitorSetAside = 264;
 
-inline constexpr int LastAdded = 264;
+// What porteval itself says of a port and of demo mode
+inline constexpr int SimulatedDevice = 265; // the demo port as the history shows it
+inline constexpr int DemoNotice = 266; // the version line's note in demo mode
+
+// Why a profile was refused, in the order of ProfileError::Kind; TooLong: %1 the key, %2 its
+// length
+inline constexpr int FirstProfileError = 267;
+
+inline constexpr int LastAdded = 273;
 } // namespace Mis

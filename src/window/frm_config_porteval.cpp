@@ -68,11 +68,6 @@ frmConfigPorteval::~frmConfigPorteval()
     delete m_monitor;
 }
 
-void frmConfigPorteval::setVersionText(const QString &text)
-{
-    lVersion->setText(text);
-}
-
 void frmConfigPorteval::connectHandlers()
 {
     connect(&session, &ReaderSession::statusChanged, this, &frmConfigPorteval::showStatusLine);

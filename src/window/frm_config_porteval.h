@@ -3,6 +3,7 @@
 
 #include "commands/reader_session.h"
 #include "texts/language_table.h"
+#include "window/qt_translation.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -46,7 +47,8 @@ public:
     LanguageTable languages; // sMisTable and iIdioma
     ReaderSession session;
 
-    void setVersionText(const QString &text);
+    // The version line; in demo mode it says so, in the language shown.
+    void setVersionText(const QString &text, bool demo = false);
 
     // Controls, named and indexed as the handlers know them.
     std::array<ClickableLabel *, 5> cIdioma {};
@@ -94,6 +96,7 @@ public:
     const bool &bEnableCtrls = session.bEnableCtrls();
     const bool &bKeyCardRead = session.bKeyCardRead();
     std::unique_ptr<Tooltip> oTooltip;
+    QtTranslation qtTexts; // Qt's own dialogs, buttons and menus in the language shown
 
     // Start-up, shut-down and the port.
     // The port handlers and the reader operations return the result their status line ends
@@ -171,6 +174,7 @@ private:
     void historyNotWritten(const QString &error);
     QString portListForTooltip() const;
     void showLanguageSelection();
+    void showVersionLine();
 
     PortProvider &m_ports;
     QString m_languageFolder;
@@ -178,4 +182,6 @@ private:
     FrameMonitorModel *m_frames = nullptr;
     OperationRecorder *m_recorder = nullptr;
     HistoryDialog *m_historyDialog = nullptr;
+    QString m_versionText;
+    bool m_demo = false;
 };

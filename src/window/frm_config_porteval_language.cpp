@@ -129,6 +129,8 @@ void frmConfigPorteval::IniMis()
         txtCfgMis[i]->setAccessibleName(spokenName(opCfgMis[i]->text()));
 
     showLanguageSelection();
+    showVersionLine();
+    qtTexts.use(GetMis(kLanguageName));
     cmdStopWait->setText(GetMis(Mis::StopWait));
     cmdStopWait->setToolTip(GetMis(Mis::StopWaitTip));
     tools->retranslate();
@@ -150,6 +152,19 @@ void frmConfigPorteval::showLanguageSelection()
         cIdioma[i]->setAccessibleDescription(current ? GetMis(Mis::CurrentLanguage) : QString());
         cIdioma[i]->setFocusPolicy(cIdioma[i]->text().isEmpty() ? Qt::NoFocus : Qt::TabFocus);
     }
+}
+
+void frmConfigPorteval::setVersionText(const QString &text, bool demo)
+{
+    m_versionText = text;
+    m_demo = demo;
+    showVersionLine();
+}
+
+void frmConfigPorteval::showVersionLine()
+{
+    const QString demo = m_demo ? GetMis(Mis::DemoNotice) : QString();
+    lVersion->setText(demo.isEmpty() ? m_versionText : m_versionText + u"  \u2013  "_s + demo);
 }
 
 void frmConfigPorteval::cIdioma_Click(int index)

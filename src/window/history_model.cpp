@@ -83,7 +83,7 @@ QString HistoryModel::text(const HistoryRecord &record, int column) const
     case Program:
         return programText(record.program, m_languages);
     case Port:
-        return portText(record);
+        return portText(record, m_languages);
     case Operation:
         return operationText(record.operation, m_languages);
     case Result:

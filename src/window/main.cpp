@@ -115,10 +115,7 @@ int main(int argc, char *argv[])
 
     // The language files live beside the program.
     frmConfigPorteval window(ports, QCoreApplication::applicationDirPath(), historyFilePath());
-    QString version = u"porteval "_s + QCoreApplication::applicationVersion();
-    if (demoMode)
-        version += u"  \u2013  demo: simulated terminal"_s;
-    window.setVersionText(version);
+    window.setVersionText(u"porteval "_s + QCoreApplication::applicationVersion(), demoMode);
     window.show();
     return app.exec();
 }

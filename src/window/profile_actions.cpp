@@ -46,26 +46,36 @@ void ProfileActions::toWindow(const Profile &profile)
         setProgramText(m_window.txtOldKey, *profile.oldKey);
 }
 
+QString ProfileActions::why(const ProfileError &error) const
+{
+    const QString text = error.kind == ProfileError::System
+        ? QString()
+        : m_window.GetMis(Mis::FirstProfileError + error.kind);
+    if (text.isEmpty()) // the system's own words, or a language file without these texts
+        return error.text();
+    return error.kind == ProfileError::TooLong ? text.arg(error.key).arg(error.limit) : text;
+}
+
 bool ProfileActions::saveTo(const QString &path, bool withOldKey)
 {
     Profile profile = fromWindow();
     if (withOldKey)
         profile.oldKey = m_window.oldKeyText();
-    QString error;
+    ProfileError error;
     const bool saved = saveProfile(path, profile, &error);
     const QString file = QDir::toNativeSeparators(path);
     m_window.SetTextStatus(saved ? m_window.GetMis(Mis::ProfileSaved).arg(file)
-                                 : m_window.GetMis(Mis::ProfileNotSaved).arg(file, error));
+                                 : m_window.GetMis(Mis::ProfileNotSaved).arg(file, why(error)));
     return saved;
 }
 
 bool ProfileActions::loadFrom(const QString &path)
 {
-    QString error;
+    ProfileError error;
     const std::optional<Profile> profile = loadProfile(path, fromWindow(), &error);
     const QString file = QDir::toNativeSeparators(path);
     if (!profile) {
-        m_window.SetTextStatus(m_window.GetMis(Mis::ProfileRejected).arg(file, error));
+        m_window.SetTextStatus(m_window.GetMis(Mis::ProfileRejected).arg(file, why(error)));
         return false;
     }
     toWindow(*profile);

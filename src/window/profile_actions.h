@@ -27,5 +27,8 @@ public:
     void toWindow(const Profile &profile);
 
 private:
+    // Why a profile was refused, in the language shown.
+    QString why(const ProfileError &error) const;
+
     frmConfigPorteval &m_window;
 };

@@ -1,0 +1,34 @@
+// Qt's own texts (standard buttons, file dialogs, context menus) in the language the window
+// shows, from Qt's translation files.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QTranslator;
+
+class QtTranslation
+{
+public:
+    QtTranslation();
+    ~QtTranslation();
+    QtTranslation(const QtTranslation &) = delete;
+    QtTranslation &operator=(const QtTranslation &) = delete;
+
+    // Qt's name for the language that a language file names on its first line ("Français":
+    // "fr"); empty for English, which Qt has built in, and for a language Qt does not know.
+    static QString qtLanguage(const QString &languageName);
+    // Where Qt's translations are looked for: the "translations" folder beside the program
+    // (what the Windows release carries), then Qt's own.
+    static QStringList folders();
+
+    // Installs Qt's translation of `languageName` on the application in place of the one
+    // before. False, and Qt's English, when there is none.
+    bool use(const QString &languageName);
+
+private:
+    std::unique_ptr<QTranslator> m_translator;
+    QString m_language; // Qt's name of the one installed
+};
