@@ -96,6 +96,9 @@ void PortFinder::showOutcome(int index, const PortOutcome &outcome)
         if (m_list->currentRow() < 0)
             m_list->setCurrentRow(index);
     }
+    // The row may have been current before its answer came: clicked, or given the focus.
+    if (m_list->currentRow() == index)
+        m_use->setEnabled(answered);
     ++m_done;
     emit portAsked(outcome);
 }
