@@ -8,7 +8,8 @@
 # APP is the folder of porteval.exe; WINEPREFIX (and LD_PRELOAD, PORTEVAL_HISTORY) as set by the
 # caller. Actions, in order:
 #   --port-box TEXT   types TEXT into the port box, in place of what it holds
-#   --click NAME      clicks a button: OpenCOM, CloseCOM, GetInfoKeyCard
+#   --click NAME      clicks a control: OpenCOM, CloseCOM, GetInfoKeyCard, English (the language)
+#   --menu NAME       right-clicks a control for its context menu: port-box
 #   --key KEY         presses a key (an xdotool key name, e.g. Escape)
 #   --wait SECONDS    lets the program work
 # The picture is taken at the end. Wine's server, and the desktop it keeps, must start inside
@@ -41,6 +42,9 @@ point() {
     OpenCOM) echo "61 88" ;;
     CloseCOM) echo "163 88" ;;
     GetInfoKeyCard) echo "220 454" ;;
+    key0) echo "162 181" ;;
+    port-box-menu) echo "177 43" ;;
+    English) echo "237 9" ;;
     *) echo "wine-window: no control called $1" >&2; exit 2 ;;
     esac
 }
@@ -55,10 +59,9 @@ for _ in $(seq 150); do
 done
 [ -n "$window" ] || { echo "wine-window: no window appeared" >&2; kill "$program"; exit 1; }
 sleep 1
-xdotool getwindowgeometry "$window" >&2
-click() {
+click() { # click CONTROL [BUTTON]
     # shellcheck disable=SC2046 # x and y
-    xdotool mousemove --window "$window" $(point "$1") click 1
+    xdotool mousemove --window "$window" $(point "$1") click "${2:-1}"
     sleep 0.3
 }
 while [ $# -gt 0 ]; do
@@ -71,6 +74,10 @@ while [ $# -gt 0 ]; do
         ;;
     --click)
         click "$2"
+        shift 2
+        ;;
+    --menu)
+        click "$2" 3
         shift 2
         ;;
     --key)
