@@ -34,10 +34,11 @@ linux_build="${PORTEVAL_BUILD_DIR:-build-debian13}"
 cmake --build "$linux_build" --parallel "$(nproc)" --target porteval-terminal-sim porteval-cli \
     > /dev/null
 sim="$PWD/$linux_build/src/porteval-terminal-sim"
-preload="$PWD/build-windows/pty-modem-lines.so"
-cc -shared -fPIC -O2 -Wall -Wextra -o "$preload" tests/wine/pty_modem_lines.c -ldl
 
 work=$(mktemp -d)
+# LD_PRELOAD splits its list at blanks: the library goes where the checkout's path cannot put one.
+preload="$work/pty-modem-lines.so"
+cc -shared -fPIC -O2 -Wall -Wextra -o "$preload" tests/wine/pty_modem_lines.c -ldl
 # The Linux command line keeps its history here, not in the user's.
 linux_cli_program="$PWD/$linux_build/src/porteval-cli"
 linux_cli() { PORTEVAL_HISTORY="$work/linux-history.jsonl" "$linux_cli_program" "$@"; }
