@@ -86,13 +86,16 @@ bool NetworkSerialDevice::open(const LineSettings &settings)
 }
 
 // Waits as the exchange does: the thread's events go on and the wait costs no processor time.
-// The timer only wakes the loop once the time is up.
+// The timer only wakes the loop once the time is up. A deadline needs no precision: a coarse
+// timer, which on Windows is a window-message timer. Qt's precise one there is a multimedia
+// timer that posts its event, and under Wine 10 a worker thread's wait on it now and then
+// slept for good (4 opens in 8 with the other core busy).
 bool NetworkSerialDevice::waitUntil(const std::function<bool()> &done,
                                     const QDeadlineTimer &deadline)
 {
     QTimer wake;
     wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
+    wake.setTimerType(Qt::CoarseTimer);
     while (!done()) {
         if (deadline.hasExpired())
             return false;
