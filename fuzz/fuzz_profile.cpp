@@ -145,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // The window: what its boxes hold stays where the profile says nothing.
     Profile shown;
-    shown.config = ReaderSession::defaultConfig();
+    shown.config = ReaderFieldValues().config;
     shown.messages[1] = u"Tarjeta aceptada"_s;
     ProfileError error;
     const std::optional<Profile> loaded = loadProfile(path, shown, &error);
