@@ -497,6 +497,15 @@ private slots:
                                 + (showKeys ? u"80 82 B2 C3 D4 E5 F6"_s : u"** ** ** ** ** ** **"_s)
                                 + u" 00 80 82"_s),
                  qPrintable(block));
+
+        // Set aside before a command, whatever was sent before: a key left in the line by an
+        // earlier program's query reaches a fresh trace masked all the same.
+        FrameTrace fresh;
+        QString setAside;
+        fresh.setListener([&setAside](const FrameEvent &event) { setAside = event.hex(false); });
+        const QByteArray leftOver = framed(hex("1B 00 14 00 00 00 00 00") + "A0A1A2A3A4A0");
+        fresh.received(leftOver, ParseAnswer(leftOver), true);
+        QCOMPARE(setAside.count(u"**"_s), 12);
     }
 
     // Each row is read whole, byte by byte and two bytes at a time.
