@@ -12,6 +12,7 @@
 #include "window/history_model.h"
 #include "window/port_finder.h"
 #include "window/profile_actions.h"
+#include "window/qt_translation.h"
 #include "window/resources/resources.h"
 #include "window/tip_balloon.h"
 #include "window/tool_actions.h"
@@ -91,7 +92,16 @@ QWidget *shownBalloon()
     return nullptr;
 }
 
-const QString qtFolder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+// Where the window finds Qt's translations: beside the program (as the Windows release and its
+// tests have them) or where Qt keeps them.
+QString qtFolder()
+{
+    for (const QString &folder : QtTranslation::folders()) {
+        if (QFile::exists(folder + u"/qtbase_es.qm"_s))
+            return folder;
+    }
+    return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+}
 
 // A text as it reads: no mnemonic marks, no shortcut column.
 QString plain(const QString &text)
@@ -102,7 +112,7 @@ QString plain(const QString &text)
 // The texts of a Qt translation file: its translations, or their English sources.
 QStringList qtTexts(const QString &qm, bool sources)
 {
-    QFile file(qtFolder + u'/' + qm);
+    QFile file(qtFolder() + u'/' + qm);
     QStringList texts;
     QDataStream in(&file);
     if (!file.open(QIODevice::ReadOnly) || in.skipRawData(16) != 16) // the magic number
@@ -164,7 +174,8 @@ QStringList shownTexts(QWidget *top, const Tooltip *tips = nullptr)
 // leaving out paths, file patterns, hex and a few names.
 QStringList strayWords(const QStringList &texts, const QStringList &own, const QStringList &qt)
 {
-    static const QRegularExpression word(u"\\p{L}+"_s), notWords(u"[/*]|^H?(?=.*\\d)[0-9A-F]+$"_s);
+    static const QRegularExpression word(u"\\p{L}+"_s),
+        notWords(u"[/\\\\*]|^H?(?=.*\\d)[0-9A-F]+$"_s);
     QSet<QString> known { u"porteval"_s, u"OpenPortCOM"_s, u"OK"_s, u"PTV"_s, u"SIM"_s };
     QSet<QString> qtWhole;
     for (const QString &text : own) {
@@ -528,8 +539,8 @@ private slots:
         QFETCH(int, lone);
         QFETCH(QByteArray, name);
         QTranslator qt;
-        if (!QFile::exists(qtFolder + u"/qtbase_es.qm"_s)
-            || !(qm.isEmpty() || qt.load(u"qtbase_"_s + qm, qtFolder)))
+        if (!QFile::exists(qtFolder() + u"/qtbase_es.qm"_s)
+            || !(qm.isEmpty() || qt.load(u"qtbase_"_s + qm, qtFolder())))
             QSKIP("Qt's translations are not installed (Debian: qt6-translations-l10n)");
         QTemporaryDir dir;
         QFile profile(dir.filePath(u"bad.ini"_s));
