@@ -4,7 +4,7 @@
 #   build-windows/porteval-VERSION-windows-x64.zip        unpack anywhere and run
 #   build-windows/porteval-VERSION-windows-x64-setup.exe  installer (silent with /S)
 # with Debian 13's mingw-w64, in the Debian 13 root unless this system is Debian 13. First builds
-# Qt for Windows with scripts/windows-toolchain.sh when it is not built yet (about 40 minutes);
+# Qt for Windows with scripts/windows-toolchain.sh when it is not built yet (about 25 minutes);
 # its options (--serialport-source FILE) are passed on.
 set -eu
 cd "$(dirname "$0")/.."

@@ -175,7 +175,7 @@ run() {
     fi
 }
 
-echo "Building Qt $qt_version for Windows into $prefix (about 40 minutes on 2 cores)"
+echo "Building Qt $qt_version for Windows into $prefix (about 25 minutes on 2 cores)"
 run unpack-qtbase tar -C "$work" -xJf "$cache/sources/$qtbase_orig"
 qtbase_src=$(find "$work" -maxdepth 1 -type d -name 'qtbase*' | head -n1)
 [ -n "$qtbase_src" ] || fail "$qtbase_orig holds no qtbase folder"
