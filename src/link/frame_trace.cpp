@@ -166,8 +166,8 @@ void FrameTrace::leftOverBeforeCommand(const QByteArray &bytes)
     if (!wanted() || bytes.isEmpty())
         return;
     FrameEvent event = newEvent(FrameEvent::Kind::Dropped);
-    event.drop = bytes.startsWith(Frame::kStart) && bytes.size() >= 11 ? FrameDrop::Markers
-                                                                       : FrameDrop::Short;
+    // A part-frame lacks its end marker, which the parser says once it is long enough.
+    event.drop = bytes.startsWith(Frame::kStart) ? ParseAnswer(bytes).drop : FrameDrop::Short;
     event.frame = bytes;
     event.beforeCommand = true;
     event.keyFrom = qMin<qsizetype>(kAnswerDataStart, bytes.size());
