@@ -10,6 +10,7 @@
 #include "window/frame_monitor_model.h"
 #include "window/frm_config_porteval.h"
 #include "window/resources/resources.h"
+#include "window_controls.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -33,18 +34,16 @@ struct Junk
     double processorMsPerMB = 0;
 };
 
-Junk junkRate(frmConfigPorteval &window)
+Junk junkRate(const frmConfigPorteval &window)
 {
-    qint64 received = 0;
-    const QMetaObject::Connection counting
-        = QObject::connect(&window.ctlMSComm1, &CommControl::OnComm, &window, [&] { ++received; });
+    const quint64 before = window.session().bytesReceived();
     const std::clock_t start = std::clock();
     QEventLoop loop;
     QTimer::singleShot(kSeconds * 1000, &loop, &QEventLoop::quit);
     loop.exec();
-    QObject::disconnect(counting);
+    const double received = double(window.session().bytesReceived() - before);
     const double processorMs = double(std::clock() - start) * 1000 / CLOCKS_PER_SEC;
-    return { double(received) / kSeconds, processorMs / (double(received) / 1e6) };
+    return { received / kSeconds, processorMs / (received / 1e6) };
 }
 
 } // namespace
@@ -62,14 +61,15 @@ int main(int argc, char *argv[])
         return 1;
     }
     frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
-    window.cEditCfg1->setText(junk.device);
-    window.cmdOpenCOM->click();
+    const WindowControls c(window);
+    c.cEditCfg1->setText(junk.device);
+    c.cmdOpenCOM->click();
     std::printf("junk pouring into the port, %d s each:\n", kSeconds);
     const Junk closedJunk = junkRate(window);
     const double closed = closedJunk.rate;
     std::printf("  monitor closed  %6.2f MB/s  (%.0f ms processor a MB; RSS %lld KiB)\n",
                 closed / 1e6, closedJunk.processorMsPerMB, static_cast<long long>(residentKiB()));
-    window.openFrameMonitor();
+    c.actionMonitor->trigger();
     for (int round = 1; round <= 2; ++round) {
         const double open = junkRate(window).rate;
         window.frameMonitor()->model().flush();
@@ -79,7 +79,7 @@ int main(int argc, char *argv[])
             static_cast<long long>(residentKiB()));
     }
     window.frameMonitor()->close();
-    window.cmdCloseCOM->click();
+    c.cmdCloseCOM->click();
 
     // A terminal that never answers sector 3; the simulator is killed half a second into that
     // wait, as an adapter is pulled.
@@ -87,15 +87,15 @@ int main(int argc, char *argv[])
     for (int run = 0; run < 3; ++run) {
         auto sim = std::make_unique<SimulatorProcess>(QStringList {
             QStringLiteral("--on"), QStringLiteral("0x72:3"), QStringLiteral("silent") });
-        window.cEditCfg1->setText(sim->device);
-        window.cmdOpenCOM->click();
+        c.cEditCfg1->setText(sim->device);
+        c.cmdOpenCOM->click();
         QElapsedTimer sinceGone;
         QTimer::singleShot(500, &window, [&] {
             sim.reset(); // SIGTERM: the pseudo-terminal's master side closes
             sinceGone.start();
         });
-        window.cmdGetInfoKeyCard->click();
-        const bool said = window.txtStatus->text() == window.GetMis(Mis::PortLost);
+        c.cmdGetInfoKeyCard->click();
+        const bool said = c.txtStatus->text() == window.languages().GetMis(Mis::PortLost);
         std::printf("  status line %s %.1f ms after the device went\n",
                     said ? "said \"port lost\"" : "did NOT say \"port lost\"",
                     double(sinceGone.nsecsElapsed()) / 1e6);

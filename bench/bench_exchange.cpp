@@ -7,14 +7,10 @@
 #include "round_trips.h"
 #include "sim/terminal_engine.h"
 #include "simulator_process.h"
-#include "temporary_history.h"
-#include "window/frm_config_porteval.h"
-#include "window/resources/resources.h"
+#include "texts/language_table.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSerialPort>
 
 #include <sys/resource.h>
@@ -60,9 +56,7 @@ QList<double> bareRoundTrips(const QString &device)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    initPortevalResources();
+    QCoreApplication app(argc, argv);
     SystemPorts ports;
 
     SimulatorProcess sim(
@@ -73,10 +67,11 @@ int main(int argc, char *argv[])
     }
     const RoundTripSummary bare = summarize(bareRoundTrips(sim.device));
 
-    frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
-    window.cEditCfg1->setText(sim.device);
-    window.cmdOpenCOM->click();
-    const RoundTripSummary full = summarize(windowRoundTrips(window, kRounds));
+    LanguageTable languages;
+    languages.LoadMisFile(QStringLiteral(PORTEVAL_LANG_DIR));
+    ReaderSession session(ports, languages);
+    session.openPort(sim.device);
+    const RoundTripSummary full = summarize(sessionRoundTrips(session, kRounds));
 
     std::printf("round trip of one GetInfoKeyCard on an unpaced pty, %d rounds (microseconds)\n",
                 kRounds);
@@ -92,7 +87,7 @@ int main(int argc, char *argv[])
     QElapsedTimer clock;
     clock.start();
     const double cpuBefore = cpuSeconds();
-    const quint8 r = window.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
+    const quint8 r = session.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
     std::printf("time-out wait: result %d after %.2f s, processor time %.4f s\n", r,
                 double(clock.elapsed()) / 1000.0, cpuSeconds() - cpuBefore);
     return 0;

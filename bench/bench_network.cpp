@@ -9,15 +9,10 @@
 #include "platform/system_ports.h"
 #include "round_trips.h"
 #include "simulator_process.h"
-#include "temporary_history.h"
-#include "window/frm_config_porteval.h"
-#include "window/resources/resources.h"
+#include "texts/language_table.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 
 #include <algorithm>
 #include <cstdio>
@@ -30,28 +25,29 @@ constexpr int kQueries = 20;
 void measure(const char *name, const QString &port)
 {
     SystemPorts ports;
-    frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
-    window.cEditCfg1->setText(port);
+    LanguageTable languages;
+    languages.LoadMisFile(QStringLiteral(PORTEVAL_LANG_DIR));
+    ReaderSession session(ports, languages);
     QElapsedTimer clock;
     clock.start();
-    window.cmdOpenCOM->click();
+    session.run(Operation::OpenPort, { port });
     const double openMs = double(clock.nsecsElapsed()) / 1e6;
-    if (window.bPortOpen != 1) {
-        std::printf("%-26s did not open: %s\n", name, qPrintable(window.txtStatus->text()));
+    if (!session.portOpen()) {
+        std::printf("%-26s did not open: %s\n", name, qPrintable(session.lastStatus()));
         return;
     }
-    const RoundTripSummary roundTrips = summarize(windowRoundTrips(window, kRounds));
+    const RoundTripSummary roundTrips = summarize(sessionRoundTrips(session, kRounds));
     QList<double> queries;
     for (int i = 0; i < kQueries; ++i) {
         clock.start();
-        window.cmdGetInfoKeyCard->click();
+        session.run(Operation::ReadKeys);
         queries << double(clock.nsecsElapsed()) / 1e6;
     }
     std::printf("%-26s open %7.1f ms | round trip median %7.1f us, p99 %7.1f us | key card "
                 "query median %6.2f ms | %s\n",
                 name, openMs, roundTrips.median, roundTrips.p99, summarize(queries).median,
-                qPrintable(window.txtStatus->text()));
-    window.cmdCloseCOM->click();
+                qPrintable(session.lastStatus()));
+    session.run(Operation::ClosePort);
 }
 
 void failingOpen(const char *name, const QString &port)
@@ -69,9 +65,7 @@ void failingOpen(const char *name, const QString &port)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    initPortevalResources();
+    QCoreApplication app(argc, argv);
     // bench_network PORT...: only how long opening these ports takes, e.g. a host that drops
     // every packet.
     if (argc > 1) {

@@ -1,17 +1,14 @@
-// Many key card queries through the window, in demo mode, against a simulated terminal that
+// Many key card queries through a session, in demo mode, against a simulated terminal that
 // randomly sends intermediate codes, stays silent, damages and splits its answers: how many
 // complete, how long they take, and whether memory stays flat.
+#include "commands/reader_session.h"
+#include "link/command_set.h"
 #include "resident_memory.h"
 #include "sim/demo_ports.h"
-#include "temporary_history.h"
-#include "window/frm_config_porteval.h"
-#include "window/resources/resources.h"
+#include "texts/language_table.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QLabel>
-#include <QPushButton>
 
 #include <cstdio>
 
@@ -23,26 +20,25 @@ constexpr int kQueries = 2000;
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    initPortevalResources();
+    QCoreApplication app(argc, argv);
     SimOptions options;
     options.chaos = *parseSimChaos(
         QStringLiteral("seed=7,silent=0.005,corrupt=0.005,split=0.03,inter=0.01"), nullptr);
     DemoPorts ports(options);
-    frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
-    window.Timer1.setInterval(std::chrono::milliseconds(2)); // a time-out takes 40 ms
-    window.cmdOpenCOM->click();
+    LanguageTable languages;
+    languages.LoadMisFile(QStringLiteral(PORTEVAL_LANG_DIR));
+    ReaderSession session(ports, languages);
+    session.keepSteps(false); // as the window runs it, for days
+    session.setTickInterval(std::chrono::milliseconds(2)); // a time-out takes 40 ms
+    session.run(Operation::OpenPort, { QStringLiteral("1") });
 
     const qint64 rssAtStart = residentKiB();
     qint64 rssAfterWarmUp = 0;
     int complete = 0;
     QElapsedTimer clock;
     clock.start();
-    const QString done = QStringLiteral("GetInfoKeyCard[16]: ") + window.GetMisResp(0);
     for (int q = 0; q < kQueries; ++q) {
-        window.cmdGetInfoKeyCard_Click();
-        complete += window.txtStatus->text() == done ? 1 : 0;
+        complete += session.run(Operation::ReadKeys) == Resp::Success ? 1 : 0;
         if (q == kQueries / 10)
             rssAfterWarmUp = residentKiB();
     }

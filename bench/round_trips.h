@@ -1,9 +1,10 @@
 // The round-trip figure that the exchange and network benchmarks share: one GetInfoKeyCard
-// through the window's exchange, timed after a warm-up, and its median, p99 and mean.
+// through the session's exchange, as the window and the command line make it, timed after a
+// warm-up, and its median, p99 and mean.
 #pragma once
 
+#include "commands/reader_session.h"
 #include "link/command_set.h"
-#include "window/frm_config_porteval.h"
 
 #include <QElapsedTimer>
 
@@ -27,7 +28,7 @@ inline RoundTripSummary summarize(QList<double> micros)
 }
 
 // Microseconds per exchange; the first 20 rounds warm up and are not counted.
-inline QList<double> windowRoundTrips(frmConfigPorteval &window, int rounds)
+inline QList<double> sessionRoundTrips(ReaderSession &session, int rounds)
 {
     QList<double> micros;
     QElapsedTimer clock;
@@ -36,7 +37,7 @@ inline QList<double> windowRoundTrips(frmConfigPorteval &window, int rounds)
         QByteArray data(1, '\x00');
         QByteArray answer;
         clock.start();
-        const quint8 r = window.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
+        const quint8 r = session.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
         const double us = double(clock.nsecsElapsed()) / 1000.0;
         if (r != 0)
             std::printf("unexpected result %d\n", r);

@@ -1,8 +1,8 @@
 // Arbitrary bytes as a key file given to porteval-cli --keys: reading must end, take only keys
 // of exactly 12 hexadecimal digits, as they stand, and give back exactly the keys a key file
 // written by read-keys -o holds.
-#include "cli/key_file.h"
 #include "commands/card_write.h"
+#include "commands/key_file.h"
 #include "require.h"
 
 #include <cctype>

@@ -1,18 +1,13 @@
-// Arbitrary bytes as a site profile, read as the window reads it (Load profile…) and as
-// porteval-cli reads it (--profile), and its configuration fields then read by the number rule
-// into a configuration card. Whatever is accepted must be within what the window's boxes take,
-// must read back the same once saved, and must give the card the bytes the fields say.
-#include "cli/cli_request.h"
-#include "cli/key_file.h"
+// Arbitrary bytes as a site profile, read over what the window's boxes hold (Load profile…) and
+// over the fields' starting values (porteval-cli --profile), and its configuration fields then
+// read by the number rule into a configuration card. Whatever is accepted must be within what
+// the window's boxes take, must read back the same once saved, and must give the card the bytes
+// the fields say.
 #include "commands/cards.h"
 #include "commands/profile.h"
-#include "commands/reader_session.h"
 #include "platform/number_text.h"
 #include "require.h"
-#include "sim/demo_ports.h"
-#include "texts/language_table.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -70,9 +65,8 @@ void requireWithinBoxes(const Profile &profile)
 
 // A configuration card from these fields: refused with the message naming the first field
 // out of range, in the card's order, or built with each field's byte in its place.
-void requireConfigCard(ReaderSession &session)
+void requireConfigCard(const ConfigFieldTexts &fields)
 {
-    const ConfigFieldTexts &fields = session.config;
     const QString *const ranged[]
         = { &fields.uart0,       &fields.uart1,       &fields.startPosition, &fields.endPosition,
             &fields.blockNumber, &fields.refreshTime, &fields.backlightTime };
@@ -91,7 +85,7 @@ void requireConfigCard(ReaderSession &session)
     if (refusal == 0 && value[4] / 4 >= kSectors)
         refusal = kBlockWithoutKeyMessage;
 
-    const CardRecordOrError built = configCardRecord(fields, session);
+    const CardRecordOrError built = configCardRecord(fields, ReaderFieldStore());
     require(built.errorMessage == refusal);
     if (refusal != 0)
         return;
@@ -117,7 +111,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     if (QFileInfo(u"/dev/shm"_s).isWritable())
         qputenv("TMPDIR", "/dev/shm");
     static int appArgc = 1;
-    static QCoreApplication app(appArgc, *argv); // for the command line's session and its timer
+    static QCoreApplication app(appArgc, *argv); // as the programs that read profiles have
     static std::vector<char *> arguments;
     static char noLeakChecks[] = "-detect_leaks=0";
     arguments.assign(*argv, *argv + *argc);
@@ -130,16 +124,6 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const LanguageTable languages;
-    static DemoPorts ports;
-    static ReaderSession session(ports, languages);
-    static const QString keyPath = [] {
-        KeyList keys;
-        for (int i = 0; i < 16; ++i)
-            keys[std::size_t(i)] = u"A0A1A2A3A4%1"_s.arg(0xB0 + i, 2, 16);
-        return writeFile(scratch().filePath(u"keys.txt"_s), keyFileText(keys));
-    }();
-
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     const QString path = writeFile(freshPath(), bytes);
 
@@ -151,15 +135,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::optional<Profile> loaded = loadProfile(path, shown, &error);
     require(loaded.has_value() == error.text().isEmpty());
 
-    // The command line: a profile, then the options, which are none here.
-    QCommandLineParser parser;
-    addCliOptions(parser);
-    require(parser.parse(
-        { u"porteval-cli"_s, u"write-config"_s, u"--keys"_s, keyPath, u"--profile"_s, path }));
-    QString cliError;
-    const std::optional<CliRequest> request = readCliRequest(parser, &cliError);
+    // The command line: a profile over the fields' starting values.
+    Profile starting;
+    starting.config = ReaderFieldValues().config;
+    const std::optional<Profile> cli = loadProfile(path, starting, &error);
     QFile::remove(path);
-    require(request.has_value() == loaded.has_value());
+    require(cli.has_value() == loaded.has_value());
     if (!loaded)
         return 0;
 
@@ -172,11 +153,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // The two readings differ only where the window's boxes held something of their own.
     for (const ConfigFieldName &key : kConfigFieldNames)
-        require(request->config.*key.field == loaded->config.*key.field);
+        require(cli->config.*key.field == loaded->config.*key.field);
     for (std::size_t i = 0; i < 8; ++i)
-        require(i == 1 || request->messages[i] == loaded->messages[i]);
-    require(request->message == loaded->slot - 1);
-    prepareSession(session, *request);
-    requireConfigCard(session);
+        require(i == 1 || cli->messages[i] == loaded->messages[i]);
+    require(cli->slot == loaded->slot);
+    requireConfigCard(cli->config);
     return 0;
 }

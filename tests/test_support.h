@@ -1,18 +1,16 @@
 // What several test programs share: bytes written as hex, frames around a hand-made region, and
-// a window without widgets for the reader operations.
+// a session on the simulated terminal for the reader operations.
 #pragma once
 
 #include "commands/key_card_query.h"
-#include "commands/reader_window.h"
+#include "commands/reader_session.h"
 #include "link/calc_crc16.h"
-#include "link/exchange.h"
 #include "link/frame.h"
-#include "sim/simulated_device.h"
+#include "sim/demo_ports.h"
 #include "texts/language_table.h"
-#include "texts/response_text.h"
 
+#include <QSignalSpy>
 #include <QStringList>
-#include <QTimer>
 
 #include <array>
 
@@ -28,30 +26,32 @@ inline QByteArray framed(const QByteArray &region)
     return Frame::kStart + region + GetCRC16(region) + Frame::kEnd;
 }
 
-// The real exchange against the in-process simulated terminal and the real (English) texts,
-// recording every status line and every change of the control state. `tick` stands in for the
-// window's 100 ms tick, so that a time-out costs 20 ticks of it.
-class ReaderBench : public ReaderWindow, public LinkHost, public ReaderFieldValues
+// A reader session over demo mode's in-process simulated terminal, with the real (English) texts,
+// its port open: the exchange, the operations and their status lines as the window and the
+// command line run them. `tick` stands in for the 100 ms tick, so that a time-out costs 20 ticks
+// of it.
+struct ReaderBench
 {
-public:
     explicit ReaderBench(std::chrono::milliseconds tick = std::chrono::milliseconds(10),
                          const SimOptions &options = SimOptions())
-        : device(options)
-        , link(*this)
+        : ports(options)
+        , session(ports, englishTexts(languages))
+        , values(session.ownValues())
+        , enables(&session, &ReaderSession::controlsEnabled)
     {
-        languages.LoadMisFile(QStringLiteral(PORTEVAL_LANG_DIR));
-        languages.iIdioma = 2; // English: file 2 packs into slot 2 when all five are present
-        device.open(LineSettings());
-        QObject::connect(&device, &SerialDevice::bytesReceived, &device, [this] {
-            for (char b : device.takeReceived())
-                link.receiveByte(b);
-        });
-        ticker.setTimerType(Qt::PreciseTimer);
-        ticker.callOnTimeout(&device, [this] { link.Timer1_Timer(); });
-        ticker.start(tick);
+        session.setTickInterval(tick);
+        session.openPort(QStringLiteral("1"));
+        clear();
     }
 
-    TerminalSimulator &terminal() { return device.terminal(); }
+    static const LanguageTable &englishTexts(LanguageTable &table)
+    {
+        table.LoadMisFile(QStringLiteral(PORTEVAL_LANG_DIR));
+        table.iIdioma = 2; // English: file 2 packs into slot 2 when all five are present
+        return table;
+    }
+
+    TerminalSimulator &terminal() { return ports.lastDevice()->terminal(); }
     // The codes of the commands the terminal received, in order, and the data of one of them.
     QList<int> codesReceived()
     {
@@ -62,40 +62,34 @@ public:
     }
     QByteArray dataReceived(int index) { return terminal().receivedFrames().value(index).data; }
 
-    // ReaderWindow
-    quint8 SendCom_RebAns(quint8 code, QString &termId, QByteArray &data,
-                          QByteArray &answer) override
+    // The status lines and the control state's changes since the last clear().
+    QStringList statusLines() const
     {
-        return link.SendCom_RebAns(code, termId, data, answer);
+        QStringList lines;
+        for (qsizetype i = m_firstStep; i < session.steps().size(); ++i)
+            lines << session.steps()[i].line;
+        return lines;
     }
-    quint8 SendCommand(quint8 code, QString &termId, QByteArray &data) override
+    QList<bool> enableCalls() const
     {
-        return link.SendCommand(code, termId, data);
+        QList<bool> calls;
+        for (const QList<QVariant> &call : enables)
+            calls << call.value(0).toBool();
+        return calls;
     }
-    void SetTextStatus(const QString &text) override { statusLines << text; }
-    QString GetMisResp(quint8 code) const override { return ::GetMisResp(code, languages); }
-    QString GetMis(int number) const override { return languages.GetMis(number); }
-    void EnableControls(bool enable) override { enableCalls << enable; }
-    void setKeyCardRead() override { keyCardRead = true; }
-    QString keyText(int sector) const override { return keys[sector]; }
-    void setKeyText(int sector, const QString &text) override { keys[sector] = text; }
-    QString oldKeyText() const override { return oldKey; }
-    int selectedMessage() const override { return message; }
-    QString messageText(int index) const override { return messages[std::size_t(index)]; }
-    ConfigFieldTexts configFieldTexts() const override { return config; }
+    void clear()
+    {
+        m_firstStep = session.steps().size();
+        enables.clear();
+    }
+    QString GetMisResp(quint8 code) const { return session.GetMisResp(code); }
 
-    // LinkHost
-    bool linkPortOpen() const override { return portOpen; }
-    void linkOutput(const QByteArray &frame) override { device.write(frame); }
-    void ShowMisResp(quint8 code) override { statusLines << GetMisResp(code); }
-
-    SimulatedTerminalDevice device;
-    ReaderLink link;
     LanguageTable languages;
-    QTimer ticker;
-    bool portOpen = true;
+    DemoPorts ports;
+    ReaderSession session;
+    ReaderFieldValues &values; // the fields the operations read and fill
+    QSignalSpy enables;
 
-    QStringList statusLines;
-    QList<bool> enableCalls;
-    bool keyCardRead = false;
+private:
+    qsizetype m_firstStep = 0;
 };

@@ -1,9 +1,9 @@
 // porteval-cli end to end, as a script runs it: the standalone simulator on pseudo-terminals,
 // every frame checked in the simulator's log; and the history it shares with the window.
 #include "cli/cli_request.h"
-#include "cli/key_file.h"
 #include "commands/cards.h"
 #include "commands/key_card_query.h"
+#include "commands/key_file.h"
 #include "commands/port_jobs.h"
 #include "history/history_file.h"
 #include "host.h"
@@ -18,6 +18,7 @@
 #include "window/frame_monitor_model.h"
 #include "window/frm_config_porteval.h"
 #include "window/profile_actions.h"
+#include "window_controls.h"
 
 #include <QComboBox>
 #include <QJsonArray>
@@ -67,12 +68,12 @@ QStringList simKeys()
 
 // The session stops for `ms` after sector `sector`'s answer as if the machine were busy
 // elsewhere: nothing of its own runs, so what comes in meanwhile waits in the line.
-void pauseAfterSector(ReaderSession &session, int sector, int ms)
+void pauseAfterSector(const ReaderSession &session, int sector, int ms)
 {
     const QString line = u"GetInfoKeyCard[%1]: "_s.arg(sector) + session.GetMisResp(0);
     QObject::connect(&session, &ReaderSession::statusChanged, &session,
-                     [line, ms](const QString &text) {
-                         if (text == line)
+                     [line, ms](const OperationStep &step) {
+                         if (step.line == line)
                              QTest::qSleep(ms);
                      });
 }
@@ -287,15 +288,16 @@ void TestCli::profileFromTheWindow()
     // The window writes a configuration card to its built-in terminal and saves its fields.
     DemoPorts demo;
     frmConfigPorteval window(demo, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
-    window.txtCfgUART1->setText(u"145"_s);
-    window.cCfgMode->setEditText(window.cCfgMode->itemText(1));
-    window.txtNumBloc->setText(u"&H3F"_s);
-    window.txtFinPos->setText(u"20"_s);
+    const WindowControls c(window);
+    c.txtCfgUART1->setText(u"145"_s);
+    c.cCfgMode->setEditText(c.cCfgMode->itemText(1));
+    c.txtNumBloc->setText(u"&H3F"_s);
+    c.txtFinPos->setText(u"20"_s);
     const QString profile = m_dir.filePath(u"site.ini"_s);
-    QVERIFY(window.profiles->saveTo(profile, false));
-    window.cmdOpenCOM->click();
-    window.cmdGetInfoKeyCard->click();
-    window.cmdCfgConfig[0]->click();
+    QVERIFY(window.profiles().saveTo(profile, false));
+    c.cmdOpenCOM->click();
+    c.cmdGetInfoKeyCard->click();
+    c.cmdCfgConfig[0]->click();
     QStringList windowFrames;
     for (const ReceivedFrame &frame : demo.lastDevice()->terminal().receivedFrames().mid(16))
         windowFrames << QString::fromLatin1(frame.raw.toHex(' ').toUpper());
@@ -376,23 +378,24 @@ void TestCli::staleBytesNeverAnswer()
     {
         PtySimulator sim(rule);
         frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
-        window.cEditCfg1->setText(sim.device);
-        window.cmdOpenCOM->click();
+        const WindowControls c(window);
+        c.cEditCfg1->setText(sim.device);
+        c.cmdOpenCOM->click();
         if (pauseAfter >= 0) {
-            pauseAfterSector(window.session, pauseAfter, staleMs);
+            pauseAfterSector(window.session(), pauseAfter, staleMs);
         } else {
             if (cutShort) // Escape during the first wait
-                QTimer::singleShot(50, &window, [&window] { window.cmdStopWait_Click(); });
-            window.cmdGetInfoKeyCard->click();
+                QTimer::singleShot(50, &window, [&c] { c.cmdStopWait->click(); });
+            c.cmdGetInfoKeyCard->click();
             if (cutShort)
-                window.cmdCloseCOM->click();
+                c.cmdCloseCOM->click();
             QTest::qSleep(staleMs);
             if (cutShort)
-                window.cmdOpenCOM->click();
+                c.cmdOpenCOM->click();
         }
-        window.cmdGetInfoKeyCard->click();
+        c.cmdGetInfoKeyCard->click();
         QStringList keys;
-        for (const QLineEdit *box : window.txtKey)
+        for (const QLineEdit *box : c.txtKey)
             keys << box->text();
         QCOMPARE(keys, simKeys());
         // Shown in the monitor, its data masked: what it answered is anyone's guess. (Bytes
@@ -400,9 +403,10 @@ void TestCli::staleBytesNeverAnswer()
         if (!cutShort) {
             FrameMonitorModel &rows = window.frameRows();
             QModelIndexList found;
-            QTRY_VERIFY(!(found = rows.match(rows.index(0, FrameMonitorModel::Direction),
-                                             Qt::DisplayRole, window.GetMis(Mis::MonitorSetAside)))
-                             .isEmpty());
+            QTRY_VERIFY(
+                !(found = rows.match(rows.index(0, FrameMonitorModel::Direction), Qt::DisplayRole,
+                                     window.languages().GetMis(Mis::MonitorSetAside)))
+                     .isEmpty());
             QVERIFY(rows.rowText(found[0].row(), false).contains(u"** **"_s));
         }
     }
@@ -410,16 +414,14 @@ void TestCli::staleBytesNeverAnswer()
     const QStringList query { u"read-keys"_s, u"--json"_s, u"--port"_s, sim.device };
     QStringList keys;
     if (pauseAfter >= 0) {
-        // The command line's own way to a port, with a pause it cannot be told to make.
+        // The command line's session, with a pause it cannot be told to make.
         LanguageTable languages;
         languages.LoadMisFile(QStringLiteral(PORTEVAL_LANG_DIR));
-        runOnPort(ports, languages, sim.device, u"read-keys"_s,
-                  [&](ReaderSession &session, QJsonObject &) {
-                      pauseAfterSector(session, pauseAfter, staleMs);
-                      const quint8 result = cmdGetInfoKeyCard(session);
-                      keys = QStringList(session.keys.begin(), session.keys.end());
-                      return result;
-                  });
+        ReaderSession session(ports, languages);
+        pauseAfterSector(session, pauseAfter, staleMs);
+        session.run(Operation::OpenPort, { sim.device });
+        session.run(Operation::ReadKeys);
+        keys = QStringList(session.ownValues().keys.begin(), session.ownValues().keys.end());
     } else {
         if (cutShort) { // stopped mid-query, its answer still to come
             QProcess first;
@@ -453,16 +455,17 @@ void TestCli::historyOfBothProgramsWithoutKeys()
     {
         DemoPorts demo;
         frmConfigPorteval window(demo, QStringLiteral(PORTEVAL_LANG_DIR), path);
-        window.cmdOpenCOM->click();
-        window.cmdGetInfoKeyCard->click();
-        keysRead = window.txtStatus->text();
-        window.txtOldKey->setText(secrets[0]);
-        window.cmdCfgMaster[0]->click();
-        window.opCfgMis[2]->setChecked(true);
-        window.txtCfgMis[2]->setText(u"Planta 2, sala"_s);
-        window.cmdCfgMis[0]->click();
-        window.cmdCloseCOM->click();
-        for (QLineEdit *key : window.txtKey)
+        const WindowControls c(window);
+        c.cmdOpenCOM->click();
+        c.cmdGetInfoKeyCard->click();
+        keysRead = c.txtStatus->text();
+        c.txtOldKey->setText(secrets[0]);
+        c.cmdCfgMaster[0]->click();
+        c.opCfgMis[2]->setChecked(true);
+        c.txtCfgMis[2]->setText(u"Planta 2, sala"_s);
+        c.cmdCfgMis[0]->click();
+        c.cmdCloseCOM->click();
+        for (QLineEdit *key : c.txtKey)
             secrets << key->text();
     }
     const QString keyFile = m_dir.filePath(u"both-keys.txt"_s);

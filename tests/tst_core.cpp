@@ -11,6 +11,7 @@
 #include "sim/terminal_engine.h"
 #include "test_support.h"
 #include "texts/message_numbers.h"
+#include "texts/response_text.h"
 #include "window/control_state.h"
 
 #include <QFile>

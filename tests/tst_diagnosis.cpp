@@ -12,6 +12,7 @@
 #include "window/frm_config_porteval.h"
 #include "window/port_finder.h"
 #include "window/profile_actions.h"
+#include "window_controls.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -117,19 +118,21 @@ void TestDiagnosis::monitorShowsFramesFromTheStartKeysMasked()
 {
     DemoPorts ports(withRule(u"0x72:0#1 badcrc then answer"_s));
     frmConfigPorteval window(ports, languageDir(), temporaryHistoryPath());
-    window.cmdOpenCOM->click();
-    window.cmdGetInfoKeyCard->click();
+    const WindowControls c(window);
+    c.cmdOpenCOM->click();
+    c.cmdGetInfoKeyCard->click();
     // Opened after the query, it shows the query's frames.
-    window.openFrameMonitor();
+    c.actionMonitor->trigger();
     FrameMonitor *monitor = window.frameMonitor();
     monitor->model().flush();
 
     FrameMonitorModel &rows = monitor->model();
     QCOMPARE(rows.rowCount(), 16 + 1 + 16); // sent, dropped, accepted
     const QString dropped = rows.rowText(1);
-    QVERIFY2(dropped.contains(window.GetMis(Mis::FirstDropReason + 3)), qPrintable(dropped));
+    QVERIFY2(dropped.contains(window.languages().GetMis(Mis::FirstDropReason + 3)),
+             qPrintable(dropped));
     const QString accepted = rows.rowText(2);
-    QVERIFY(accepted.contains(u"0: "_s + window.GetMisResp(0)));
+    QVERIFY(accepted.contains(u"0: "_s + window.session().GetMisResp(0)));
     // The key A0A1A2A3A4A0 travels as its text, 41 30 41 31 ...: masked until asked for.
     QVERIFY(accepted.contains(u"** ** ** ** ** ** ** ** ** ** ** **"_s));
     QVERIFY(!accepted.contains(u"41 30 41 31"_s));
@@ -139,7 +142,7 @@ void TestDiagnosis::monitorShowsFramesFromTheStartKeysMasked()
     // Closed, it masks the keys again and goes on collecting.
     monitor->close();
     QVERIFY(!monitor->showKeys()->isChecked());
-    window.cmdGetInfoKeyCard->click();
+    c.cmdGetInfoKeyCard->click();
     rows.flush();
     QCOMPARE(rows.rowCount(), 33 + 32);
 }
@@ -163,13 +166,15 @@ void TestDiagnosis::monitorSave()
     QFETCH(int, questions);
     DemoPorts ports;
     frmConfigPorteval window(ports, languageDir(), temporaryHistoryPath());
-    window.cmdOpenCOM->click();
-    window.cmdGetInfoKeyCard->click();
-    window.openFrameMonitor();
+    const WindowControls c(window);
+    c.cmdOpenCOM->click();
+    c.cmdGetInfoKeyCard->click();
+    c.actionMonitor->trigger();
     window.frameMonitor()->showKeys()->setChecked(shown);
     QTemporaryDir dir;
     const QString path = dir.filePath(u"frames.txt"_s);
-    QCOMPARE(saveThroughDialogs(window.frameMonitor(), window.GetMis(Mis::MonitorSave), path, yes),
+    QCOMPARE(saveThroughDialogs(window.frameMonitor(), window.languages().GetMis(Mis::MonitorSave),
+                                path, yes),
              questions);
     QFile saved(path);
     QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -184,21 +189,22 @@ void TestDiagnosis::escapeEndsAWaitUnderIntermediateCodes()
     // Sector 3 keeps the terminal busy: each intermediate code would give it 15 s more.
     DemoPorts ports(withRule(u"0x72:3#1 inter=5,6"_s));
     frmConfigPorteval window(ports, languageDir(), temporaryHistoryPath());
+    const WindowControls c(window);
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    window.cmdOpenCOM->click();
-    QTimer::singleShot(300, &window, [&window] {
-        QVERIFY(window.cmdStopWait->isVisible());
+    c.cmdOpenCOM->click();
+    QTimer::singleShot(300, &window, [&window, &c] {
+        QVERIFY(c.cmdStopWait->isVisible());
         QTest::keyClick(&window, Qt::Key_Escape);
     });
     QElapsedTimer clock;
     clock.start();
-    window.cmdGetInfoKeyCard->click();
+    c.cmdGetInfoKeyCard->click();
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(window.txtStatus->text(), u"GetInfoKeyCard[3]: "_s + window.GetMisResp(31));
-    QVERIFY(!window.cmdStopWait->isVisible());
-    window.cmdGetInfoKeyCard->click();
-    QCOMPARE(window.txtStatus->text(), u"GetInfoKeyCard[16]: "_s + window.GetMisResp(0));
+    QCOMPARE(c.txtStatus->text(), u"GetInfoKeyCard[3]: "_s + window.session().GetMisResp(31));
+    QVERIFY(!c.cmdStopWait->isVisible());
+    c.cmdGetInfoKeyCard->click();
+    QCOMPARE(c.txtStatus->text(), u"GetInfoKeyCard[16]: "_s + window.session().GetMisResp(0));
 }
 
 void TestDiagnosis::finderFindsTheOneTerminal()
@@ -228,26 +234,30 @@ void TestDiagnosis::profileRoundTrip()
     DemoPorts ports;
     QTemporaryDir dir;
     frmConfigPorteval from(ports, languageDir(), temporaryHistoryPath());
-    from.txtCfgUART0->setText(u"145"_s);
-    from.txtCfgMis[6]->setText(u"Hola, adi\u00f3s"_s);
-    from.opCfgMis[6]->setChecked(true);
-    QVERIFY(from.profiles->saveTo(dir.filePath(u"plain.ini"_s), false));
-    QVERIFY(from.profiles->saveTo(dir.filePath(u"with-key.ini"_s), true));
-    QCOMPARE(from.txtStatus->text(),
-             from.GetMis(Mis::ProfileSaved)
+    const WindowControls fromControls(from);
+    fromControls.txtCfgUART0->setText(u"145"_s);
+    fromControls.txtCfgMis[6]->setText(u"Hola, adi\u00f3s"_s);
+    fromControls.opCfgMis[6]->setChecked(true);
+    QVERIFY(from.profiles().saveTo(dir.filePath(u"plain.ini"_s), false));
+    QVERIFY(from.profiles().saveTo(dir.filePath(u"with-key.ini"_s), true));
+    QCOMPARE(fromControls.txtStatus->text(),
+             from.languages()
+                 .GetMis(Mis::ProfileSaved)
                  .arg(QDir::toNativeSeparators(dir.filePath(u"with-key.ini"_s))));
     // The one with the key is its owner's alone, as a key file is (Wine keeps no access lists).
     QVERIFY(underWine() || !readableByOthers(dir.filePath(u"with-key.ini"_s)));
 
     frmConfigPorteval to(ports, languageDir(), temporaryHistoryPath());
-    to.txtOldKey->setText(u"111111111111"_s);
-    QVERIFY(to.profiles->loadFrom(dir.filePath(u"plain.ini"_s)));
-    QCOMPARE(to.txtCfgUART0->text(), u"145"_s);
-    QCOMPARE(to.messageText(6), u"Hola, adi\u00f3s"_s);
-    QCOMPARE(to.selectedMessage(), 6);
-    QCOMPARE(to.oldKeyText(), u"111111111111"_s); // a profile without the key leaves it
-    QVERIFY(to.profiles->loadFrom(dir.filePath(u"with-key.ini"_s)));
-    QCOMPARE(to.oldKeyText(), u"5A17C3E09B42"_s);
+    const WindowControls toControls(to);
+    toControls.txtOldKey->setText(u"111111111111"_s);
+    QVERIFY(to.profiles().loadFrom(dir.filePath(u"plain.ini"_s)));
+    QCOMPARE(toControls.txtCfgUART0->text(), u"145"_s);
+    QCOMPARE(toControls.txtCfgMis[6]->text(), u"Hola, adi\u00f3s"_s);
+    QVERIFY(toControls.opCfgMis[6]->isChecked());
+    QCOMPARE(toControls.txtOldKey->text(),
+             u"111111111111"_s); // a profile without the key leaves it
+    QVERIFY(to.profiles().loadFrom(dir.filePath(u"with-key.ini"_s)));
+    QCOMPARE(toControls.txtOldKey->text(), u"5A17C3E09B42"_s);
 }
 
 void TestDiagnosis::profileRejected_data()
@@ -274,15 +284,16 @@ void TestDiagnosis::profileRejected()
     file.close();
     DemoPorts ports;
     frmConfigPorteval window(ports, languageDir(), temporaryHistoryPath());
-    const QString uart0 = window.txtCfgUART0->text();
-    const QString message = window.messageText(0);
+    const WindowControls c(window);
+    const QString uart0 = c.txtCfgUART0->text();
+    const QString message = c.txtCfgMis[0]->text();
     // Refused again when tried again, unchanged.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        QVERIFY(!window.profiles->loadFrom(file.fileName()));
-        QVERIFY(window.txtStatus->text().startsWith(
-            window.GetMis(Mis::ProfileRejected).section(u'%', 0, 0)));
-        QCOMPARE(window.txtCfgUART0->text(), uart0);
-        QCOMPARE(window.messageText(0), message);
+        QVERIFY(!window.profiles().loadFrom(file.fileName()));
+        QVERIFY(c.txtStatus->text().startsWith(
+            window.languages().GetMis(Mis::ProfileRejected).section(u'%', 0, 0)));
+        QCOMPARE(c.txtCfgUART0->text(), uart0);
+        QCOMPARE(c.txtCfgMis[0]->text(), message);
     }
 }
 

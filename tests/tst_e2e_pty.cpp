@@ -9,6 +9,7 @@
 #include "texts/message_numbers.h"
 #include "window/frm_config_porteval.h"
 #include "window/resources/resources.h"
+#include "window_controls.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -20,14 +21,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-quint8 queryKey(frmConfigPorteval &window, int sector, QByteArray &answer)
-{
-    QString termId = GetTermID();
-    QByteArray data(1, char(sector));
-    return window.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
-}
-
-void openDevice(frmConfigPorteval &window, const QString &device)
+void openDevice(const WindowControls &window, const QString &device)
 {
     window.cEditCfg1->setText(device);
     window.cmdOpenCOM->click();
@@ -53,16 +47,18 @@ private slots:
     {
         PtySimulator sim;
         frmConfigPorteval first(m_ports, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
+        const WindowControls firstControls(first);
         frmConfigPorteval second(m_ports, QStringLiteral(PORTEVAL_LANG_DIR),
                                  temporaryHistoryPath());
-        openDevice(first, sim.device);
-        QCOMPARE(first.txtStatus->text(), u"OpenPortCOM: OK"_s);
-        openDevice(second, sim.device);
-        QCOMPARE(second.txtStatus->text(), u"OpenPortCOM: ERROR( 255)"_s);
-        first.cmdCloseCOM->click();
-        QCOMPARE(first.txtStatus->text(), u"ClosePort: OK"_s);
-        second.cmdOpenCOM->click();
-        QCOMPARE(second.txtStatus->text(), u"OpenPortCOM: OK"_s);
+        const WindowControls secondControls(second);
+        openDevice(firstControls, sim.device);
+        QCOMPARE(firstControls.txtStatus->text(), u"OpenPortCOM: OK"_s);
+        openDevice(secondControls, sim.device);
+        QCOMPARE(secondControls.txtStatus->text(), u"OpenPortCOM: ERROR( 255)"_s);
+        firstControls.cmdCloseCOM->click();
+        QCOMPARE(firstControls.txtStatus->text(), u"ClosePort: OK"_s);
+        secondControls.cmdOpenCOM->click();
+        QCOMPARE(secondControls.txtStatus->text(), u"OpenPortCOM: OK"_s);
     }
 
     // A key card read and two cards written from their buttons: the frames as the terminal logged
@@ -72,14 +68,15 @@ private slots:
         PtySimulator sim;
         frmConfigPorteval window(m_ports, QStringLiteral(PORTEVAL_LANG_DIR),
                                  temporaryHistoryPath());
-        openDevice(window, sim.device);
-        window.cmdGetInfoKeyCard->click();
-        QCOMPARE(window.txtKey[2]->text(), u"020380A1B2C3"_s);
-        window.opCfgMis[4]->setChecked(true);
-        window.txtCfgMis[4]->setText(u"Saldo: 5 \u20ac"_s);
-        window.cmdCfgMis[0]->click();
-        window.cmdCfgConfig[0]->click();
-        QCOMPARE(window.txtStatus->text(), u"SetCfgConfig: "_s + window.GetMisResp(0));
+        const WindowControls c(window);
+        openDevice(c, sim.device);
+        c.cmdGetInfoKeyCard->click();
+        QCOMPARE(c.txtKey[2]->text(), u"020380A1B2C3"_s);
+        c.opCfgMis[4]->setChecked(true);
+        c.txtCfgMis[4]->setText(u"Saldo: 5 \u20ac"_s);
+        c.cmdCfgMis[0]->click();
+        c.cmdCfgConfig[0]->click();
+        QCOMPARE(c.txtStatus->text(), u"SetCfgConfig: "_s + window.session().GetMisResp(0));
 
         const QList<QJsonObject> frames = sim.loggedFrames();
         QStringList names, data;
@@ -110,14 +107,14 @@ private slots:
         PtySimulator sim({ u"--on"_s, u"0x72"_s, u"silent"_s });
         frmConfigPorteval window(m_ports, QStringLiteral(PORTEVAL_LANG_DIR),
                                  temporaryHistoryPath());
-        openDevice(window, sim.device);
-        QByteArray answer = "untouched";
+        const WindowControls c(window);
+        openDevice(c, sim.device);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(int(queryKey(window, 0, answer)), 31);
+        c.cmdGetInfoKeyCard->click();
         QVERIFY2(clock.elapsed() >= 1800 && clock.elapsed() < 6000,
                  qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(answer, QByteArray("untouched"));
+        QCOMPARE(c.txtStatus->text(), u"GetInfoKeyCard[0]: "_s + window.session().GetMisResp(31));
         QCOMPARE(sim.loggedFrames().size(), 1);
     }
 
@@ -130,25 +127,25 @@ private slots:
             = std::make_unique<PtySimulator>(QStringList { u"--on"_s, u"0x72:7"_s, u"vanish"_s });
         frmConfigPorteval window(m_ports, QStringLiteral(PORTEVAL_LANG_DIR),
                                  temporaryHistoryPath());
-        openDevice(window, sim->device);
+        const WindowControls c(window);
+        openDevice(c, sim->device);
         const double cpuBefore = processorSeconds();
         QElapsedTimer clock;
         clock.start();
-        window.cmdGetInfoKeyCard->click();
+        c.cmdGetInfoKeyCard->click();
         const double cpuSeconds = processorSeconds() - cpuBefore;
         QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
         QVERIFY2(cpuSeconds < 0.3, qPrintable(QString::number(cpuSeconds))); // no error storm
-        QCOMPARE(window.txtStatus->text(), window.GetMis(Mis::PortLost));
-        QCOMPARE(int(window.bPortOpen), 0);
-        QVERIFY(!window.ctlMSComm1.PortOpen());
-        QVERIFY(window.cmdOpenCOM->isEnabled() && !window.cmdCloseCOM->isEnabled());
+        QCOMPARE(c.txtStatus->text(), window.languages().GetMis(Mis::PortLost));
+        QCOMPARE(int(window.session().bPortOpen()), 0);
+        QVERIFY(c.cmdOpenCOM->isEnabled() && !c.cmdCloseCOM->isEnabled());
         QTRY_VERIFY(sim->finished());
 
         sim = std::make_unique<PtySimulator>();
-        openDevice(window, sim->device);
-        QCOMPARE(window.txtStatus->text(), u"OpenPortCOM: OK"_s);
-        window.cmdGetInfoKeyCard->click();
-        QCOMPARE(window.txtStatus->text(), u"GetInfoKeyCard[16]: "_s + window.GetMisResp(0));
+        openDevice(c, sim->device);
+        QCOMPARE(c.txtStatus->text(), u"OpenPortCOM: OK"_s);
+        c.cmdGetInfoKeyCard->click();
+        QCOMPARE(c.txtStatus->text(), u"GetInfoKeyCard[16]: "_s + window.session().GetMisResp(0));
     }
 
 private:

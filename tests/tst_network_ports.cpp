@@ -62,7 +62,7 @@ void TestNetworkPorts::keyCardQuery()
         ReaderSession session(m_ports, m_languages);
         QCOMPARE(int(session.openPort(net.url)), 0);
         QCOMPARE(int(cmdGetInfoKeyCard(session)), 0);
-        QCOMPARE(session.keys, defaultSimKeys());
+        QCOMPARE(session.ownValues().keys, defaultSimKeys());
         QCOMPARE(int(session.closePort()), 0);
     }
     const QStringList frames = net.loggedHex();

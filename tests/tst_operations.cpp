@@ -28,7 +28,7 @@ quint8 queryKey(ReaderBench &bench, QByteArray &answer)
     QString termId = GetTermID();
     QByteArray data(1, '\x04');
     answer = "untouched";
-    return bench.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
+    return bench.session.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
 }
 
 QStringList traced; // the frame trace's lines
@@ -38,7 +38,7 @@ void traceOnly(QtMsgType, const QMessageLogContext &context, const QString &mess
         traced << message;
 }
 
-using CardOperation = quint8 (*)(ReaderWindow &, int);
+using CardOperation = quint8 (*)(ReaderSession &, int);
 
 QByteArray command(quint8 code, const QByteArray &data)
 {
@@ -119,13 +119,12 @@ private slots:
 
         ReaderBench bench;
         if (readBefore)
-            cmdGetInfoKeyCard(bench);
+            cmdGetInfoKeyCard(bench.session);
         if (!rule.isEmpty())
             QVERIFY(bench.terminal().addRule(rule));
         bench.terminal().clearReceivedFrames();
-        bench.statusLines.clear();
-        bench.enableCalls.clear();
-        cmdGetInfoKeyCard(bench);
+        bench.clear();
+        cmdGetInfoKeyCard(bench.session);
 
         const auto line = [&](int sector, quint8 result) {
             return u"GetInfoKeyCard[%1]: "_s.arg(sector) + bench.GetMisResp(result);
@@ -134,31 +133,31 @@ private slots:
         for (int i = 0; i < qMin(reached + 1, 16); ++i)
             expected << line(i, 30) << line(i, i == reached ? code : 0);
         expected << line(reached, code);
-        QCOMPARE(bench.statusLines, expected);
-        QCOMPARE(bench.enableCalls, (QList<bool> { false, true }));
-        QCOMPARE(bench.keyCardRead, readBefore || reached == 16);
+        QCOMPARE(bench.statusLines(), expected);
+        QCOMPARE(bench.enableCalls(), (QList<bool> { false, true }));
+        QCOMPARE(bench.session.bKeyCardRead(), readBefore || reached == 16);
         for (int i = 0; i < 16; ++i)
-            QCOMPARE(bench.keys[i], i < reached ? bench.terminal().keys()[i] : QString());
+            QCOMPARE(bench.values.keys[i], i < reached ? bench.terminal().keys()[i] : QString());
     }
 
     void firmwareVersionAndBeep()
     {
         ReaderBench bench;
-        GetFWVersion(bench);
-        QCOMPARE(bench.statusLines.last(),
+        GetFWVersion(bench.session);
+        QCOMPARE(bench.session.lastStatus(),
                  u"GetFWVersion: "_s + bench.GetMisResp(0) + u" >> PTV-SIM 1.0"_s);
         QVERIFY(bench.terminal().addRule(u"0xF3 code=T"_s));
-        GetFWVersion(bench);
-        QCOMPARE(bench.statusLines.last(), u"GetFWVersion: "_s + bench.GetMisResp('T'));
+        GetFWVersion(bench.session);
+        QCOMPARE(bench.session.lastStatus(), u"GetFWVersion: "_s + bench.GetMisResp('T'));
 
         // The beep is only sent: success with the port open, whatever the terminal does.
         QVERIFY(bench.terminal().addRule(u"0xBB silent"_s));
-        BeepSound(bench);
-        QCOMPARE(bench.statusLines.last(), u"BeepSound: "_s + bench.GetMisResp(0));
+        BeepSound(bench.session);
+        QCOMPARE(bench.session.lastStatus(), u"BeepSound: "_s + bench.GetMisResp(0));
         QCOMPARE(bench.dataReceived(2), '\x01' + QByteArray(40, ' '));
-        bench.portOpen = false;
-        BeepSound(bench);
-        QCOMPARE(bench.statusLines.last(), u"BeepSound: "_s + bench.GetMisResp(255));
+        bench.session.closePort();
+        BeepSound(bench.session);
+        QCOMPARE(bench.session.lastStatus(), u"BeepSound: "_s + bench.GetMisResp(255));
     }
 
     // The key download's list: sector p's key at position p, zeros in front of a short one,
@@ -169,15 +168,16 @@ private slots:
         ReaderBench bench;
         QByteArray inOrder;
         for (int i = 0; i < 16; ++i) {
-            bench.keys[i] = i == 7 ? u"7"_s : HexByte(quint8(i)).repeated(6);
+            bench.values.keys[i] = i == 7 ? u"7"_s : HexByte(quint8(i)).repeated(6);
             inOrder += i == 7 ? hex("000000000007") : QByteArray(6, char(i));
         }
         const auto at1and2 = [&](const QByteArray &keys) {
             return QByteArray(inOrder).replace(6, 12, keys).toHex(' ');
         };
-        QCOMPARE(::keyList(bench, 0).toHex(' '), inOrder.toHex(' '));
-        QCOMPARE(::keyList(bench, 1).toHex(' '), at1and2(QByteArray(6, 2) + hex("5A17C3E09B42")));
-        QCOMPARE(::keyList(bench, 2).toHex(' '), at1and2(QByteArray(6, 2) + QByteArray(6, 1)));
+        const ReaderFields &fields = bench.session.fields();
+        QCOMPARE(::keyList(fields, 0).toHex(' '), inOrder.toHex(' '));
+        QCOMPARE(::keyList(fields, 1).toHex(' '), at1and2(QByteArray(6, 2) + hex("5A17C3E09B42")));
+        QCOMPARE(::keyList(fields, 2).toHex(' '), at1and2(QByteArray(6, 2) + QByteArray(6, 1)));
     }
 
     void cardRecords_data()
@@ -226,11 +226,11 @@ private slots:
         } else if (card == u"messages") {
             built = messagesCardRecord(number.toInt(), text);
         } else {
-            ReaderBench bench;
-            bench.config.mode = text;
-            bench.config.blockNumber = number;
-            bench.keys[int(readNumber(number).value_or(0)) / 4] = u"a1b2c3d4e5f6"_s;
-            built = configCardRecord(bench.config, bench).record;
+            ReaderFieldStore fields;
+            fields.values.config.mode = text;
+            fields.values.config.blockNumber = number;
+            fields.values.keys[int(readNumber(number).value_or(0)) / 4] = u"a1b2c3d4e5f6"_s;
+            built = configCardRecord(fields.values.config, fields).record;
         }
         QCOMPARE(built.left(record.size()).toHex(' '), record.toHex(' '));
         QCOMPARE(built.size(), card == u"master" ? 49 : 48);
@@ -284,11 +284,11 @@ private slots:
 
         ReaderBench bench;
         for (int i = 0; i < 16; ++i)
-            bench.keys[i] = bench.terminal().keys()[i];
-        bench.config.blockNumber = blockNumber;
+            bench.values.keys[i] = bench.terminal().keys()[i];
+        bench.values.config.blockNumber = blockNumber;
         if (!rule.isEmpty())
             QVERIFY(bench.terminal().addRule(rule));
-        operation(bench, index);
+        operation(bench.session, index);
 
         QCOMPARE(bench.codesReceived(), codes);
         QStringList expected { u"DownloadKeys: "_s + bench.GetMisResp(30),
@@ -299,13 +299,13 @@ private slots:
         if (download == 0) {
             expected << u"SetCfg%1: "_s.arg(card) + bench.GetMisResp(30)
                      << u"SetCfg%1: "_s.arg(card)
-                    + (set < 0 ? bench.GetMis(-set) : bench.GetMisResp(quint8(set)));
+                    + (set < 0 ? bench.session.GetMis(-set) : bench.GetMisResp(quint8(set)));
         }
-        QCOMPARE(bench.statusLines, expected);
-        QCOMPARE(bench.enableCalls.count(true), 1);
-        QCOMPARE(bench.enableCalls.last(), true);
+        QCOMPARE(bench.statusLines(), expected);
+        QCOMPARE(bench.enableCalls().count(true), 1);
+        QCOMPARE(bench.enableCalls().last(), true);
 
-        QCOMPARE(bench.dataReceived(0), ::keyList(bench, card == u"Card" ? 1 : 2));
+        QCOMPARE(bench.dataReceived(0), ::keyList(bench.session.fields(), card == u"Card" ? 1 : 2));
         if (index == 0 && download == 0)
             QCOMPARE(bench.dataReceived(1), QByteArray("0100000000001001") + QByteArray(69, '\0'));
         // Block k of the record in the k-th set command, as the terminal keeps it.
@@ -339,8 +339,7 @@ private slots:
         QFETCH(QByteArray, result);
         const QStringList t = typed.split(u'|');
         const ConfigFieldTexts fields { t[0], t[1], u"0"_s, t[2], t[3], t[4], t[5], t[6] };
-        ReaderBench bench;
-        const CardRecordOrError built = configCardRecord(fields, bench);
+        const CardRecordOrError built = configCardRecord(fields, ReaderFieldStore());
         if (built.errorMessage != 0)
             QCOMPARE("message " + QByteArray::number(built.errorMessage), result);
         else
@@ -384,7 +383,7 @@ private slots:
         QStringList lines;
         for (int code : shown)
             lines << bench.GetMisResp(quint8(code));
-        QCOMPARE(bench.statusLines, lines);
+        QCOMPARE(bench.statusLines(), lines);
         QCOMPARE(answer, result == 0 ? QByteArray("A0A1A2A3A4A4") : QByteArray("untouched"));
     }
 
@@ -406,7 +405,7 @@ private slots:
         QVERIFY2(clock.elapsed() >= 700, qPrintable(QString::number(clock.elapsed())));
         const double cpuSeconds = processorSeconds() - cpuBefore;
         QVERIFY2(cpuSeconds < 0.3, qPrintable(QString::number(cpuSeconds)));
-        QCOMPARE(bench.statusLines, QStringList { bench.GetMisResp(4) });
+        QCOMPARE(bench.statusLines(), QStringList { bench.GetMisResp(4) });
     }
 
     // SendCommand hands back the identifier as bytes and the data escaped, port open or not; with
@@ -415,10 +414,12 @@ private slots:
     {
         ReaderBench bench;
         for (bool open : { true, false }) {
-            bench.portOpen = open;
+            if (!open)
+                bench.session.closePort();
             QString termId = GetTermID();
             QByteArray data = hex("02038041");
-            QCOMPARE(int(bench.SendCommand(Cmd::DownloadKeys, termId, data)), open ? 0 : 255);
+            QCOMPARE(int(bench.session.SendCommand(Cmd::DownloadKeys, termId, data)),
+                     open ? 0 : 255);
             QCOMPARE(termId, u"\u0099\u0099\u0099"_s);
             QCOMPARE(data, hex("808280838080 41"));
         }
@@ -435,15 +436,17 @@ private slots:
     {
         ReaderBench bench(1h); // no tick of its own
         QVERIFY(bench.terminal().addRule(u"0x72 silent"_s));
-        QTimer::singleShot(0, &bench.device, [&bench] {
-            bench.link.iTimeOut = 1;
+        // Once the wait is under way: what is pending when the command goes out is set aside.
+        QTimer::singleShot(50, &bench.session, [&bench] {
+            ReaderLink &link = bench.session.link();
+            link.iTimeOut = 1;
             for (char b : framed(hex("1B0008000000 00 05")))
-                bench.link.receiveByte(b);
-            bench.link.Timer1_Timer();
+                link.receiveByte(b);
+            link.Timer1_Timer();
         });
         QByteArray answer;
         QCOMPARE(int(queryKey(bench, answer)), 5);
-        QVERIFY(bench.statusLines.isEmpty());
+        QVERIFY(bench.statusLines().isEmpty());
         QCOMPARE(answer, QByteArray("untouched"));
     }
 
@@ -463,15 +466,15 @@ private slots:
         qunsetenv("PORTEVAL_TRACE_KEYS");
         traced.clear();
         const QtMessageHandler previous = qInstallMessageHandler(traceOnly);
-        GetFWVersion(bench);
+        GetFWVersion(bench.session);
         QVERIFY(traced.isEmpty()); // off unless asked for
 
         QLoggingCategory::setFilterRules(u"porteval.link.debug=true"_s);
         QVERIFY(bench.terminal().addRule(u"0x72:0 badcrc then answer"_s));
         QVERIFY(bench.terminal().addRule(u"0x72:1 longlen"_s));
-        cmdGetInfoKeyCard(bench);
-        bench.keys[1] = u"02B2C3D4E5F6"_s;
-        cmdCfgMaster(bench, 1);
+        cmdGetInfoKeyCard(bench.session);
+        bench.values.keys[1] = u"02B2C3D4E5F6"_s;
+        cmdCfgMaster(bench.session, 1);
         QLoggingCategory::setFilterRules(QString());
         qInstallMessageHandler(previous);
 

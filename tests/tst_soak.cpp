@@ -21,10 +21,9 @@ private slots:
         ReaderBench bench(2ms, options); // a time-out takes 40 ms
         int complete = 0;
         for (int q = 0; q < 100; ++q) {
-            bench.statusLines.clear();
-            cmdGetInfoKeyCard(bench);
+            cmdGetInfoKeyCard(bench.session);
             // The closing line names the sector reached and the outcome.
-            const QString last = bench.statusLines.last();
+            const QString last = bench.session.lastStatus();
             const qsizetype close = last.indexOf(u"]: "_s);
             QVERIFY2(last.startsWith(u"GetInfoKeyCard["_s) && close > 0, qPrintable(last));
             const int reached = last.mid(15, close - 15).toInt();
@@ -32,8 +31,8 @@ private slots:
             QVERIFY2(outcome != bench.GetMisResp(30), qPrintable(last));
             QCOMPARE(reached == 16, outcome == bench.GetMisResp(0));
             for (int i = 0; i < kSectors; ++i)
-                QCOMPARE(bench.keys[i].isEmpty(), i >= reached);
-            QCOMPARE(bench.enableCalls.last(), true);
+                QCOMPARE(bench.values.keys[i].isEmpty(), i >= reached);
+            QCOMPARE(bench.enableCalls().last(), true);
             complete += reached == 16 ? 1 : 0;
         }
         QVERIFY2(complete > 10 && complete < 100, qPrintable(QString::number(complete)));

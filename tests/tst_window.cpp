@@ -17,6 +17,7 @@
 #include "window/tip_balloon.h"
 #include "window/tool_actions.h"
 #include "window/tooltip.h"
+#include "window_controls.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -66,7 +67,7 @@ public:
 const QString languageDir = QStringLiteral(PORTEVAL_LANG_DIR);
 
 // The controls' enabled states: open and port box, close and key query, card buttons, data block.
-QList<bool> enabled(const frmConfigPorteval &w)
+QList<bool> enabled(const WindowControls &w)
 {
     return { w.cmdOpenCOM->isEnabled() && w.cEditCfg1->isEnabled(),
              w.cmdCloseCOM->isEnabled() && w.cmdGetInfoKeyCard->isEnabled(),
@@ -223,46 +224,48 @@ private slots:
             QVERIFY(QFile::copy(languageDir + u'/' + file, dir.filePath(file)));
         RecordingPorts ports;
         frmConfigPorteval window(ports, dir.path(), temporaryHistoryPath());
-        QCOMPARE(int(window.languages.iIdioma), current);
+        const WindowControls c(window);
+        QCOMPARE(int(window.languages().iIdioma), current);
         const QString title = window.windowTitle();
         QCOMPARE(title.isEmpty(), current == 0);
-        QTest::mouseClick(window.cIdioma[0], Qt::LeftButton);
-        QCOMPARE(int(window.languages.iIdioma), current);
+        QTest::mouseClick(c.cIdioma[0], Qt::LeftButton);
+        QCOMPARE(int(window.languages().iIdioma), current);
         QCOMPARE(window.windowTitle(), title);
-        window.cmdOpenCOM->click();
-        QCOMPARE(window.txtStatus->text(), u"OpenPortCOM: OK"_s);
+        c.cmdOpenCOM->click();
+        QCOMPARE(c.txtStatus->text(), u"OpenPortCOM: OK"_s);
     }
 
     void languages()
     {
         RecordingPorts ports;
         frmConfigPorteval window(ports, languageDir, temporaryHistoryPath());
-        QCOMPARE(int(window.languages.iIdioma), 1);
+        const WindowControls c(window);
+        QCOMPARE(int(window.languages().iIdioma), 1);
         QCOMPARE(window.windowTitle(), u"Porteval - Programa demo"_s);
-        QCOMPARE(window.cCfgMode->currentText(), u"0- UID de tarjeta"_s);
-        window.txtCfgMis[1]->clear();
-        QTest::keyClicks(window.txtCfgMis[1], u"typed by the user"_s);
+        QCOMPARE(c.cCfgMode->currentText(), u"0- UID de tarjeta"_s);
+        c.txtCfgMis[1]->clear();
+        QTest::keyClicks(c.txtCfgMis[1], u"typed by the user"_s);
 
-        QTest::mouseClick(window.cIdioma[1], Qt::LeftButton);
-        QCOMPARE(int(window.languages.iIdioma), 2);
-        QCOMPARE(window.cmdOpenCOM->text(), u"Open COM"_s);
-        QCOMPARE(window.cIdioma[0]->text(), u"Espa\u00f1ol"_s); // the language row stays
-        QCOMPARE(window.oTooltip->iNumTip(), 51);
-        QCOMPARE(window.oTooltip->tipTextFor(window.cmdOpenCOM), window.GetMis(90));
-        QCOMPARE(window.oTooltip->tipTextFor(window.txtKey[5]), window.GetMis(111));
-        QCOMPARE(window.oTooltip->tipTextFor(window.opCfgMis[7]), window.GetMis(152));
+        QTest::mouseClick(c.cIdioma[1], Qt::LeftButton);
+        QCOMPARE(int(window.languages().iIdioma), 2);
+        QCOMPARE(c.cmdOpenCOM->text(), u"Open COM"_s);
+        QCOMPARE(c.cIdioma[0]->text(), u"Espa\u00f1ol"_s); // the language row stays
+        QCOMPARE(window.tooltips()->iNumTip(), 51);
+        QCOMPARE(window.tooltips()->tipTextFor(c.cmdOpenCOM), window.languages().GetMis(90));
+        QCOMPARE(window.tooltips()->tipTextFor(c.txtKey[5]), window.languages().GetMis(111));
+        QCOMPARE(window.tooltips()->tipTextFor(c.opCfgMis[7]), window.languages().GetMis(152));
         // A language brings its own sample messages, from between the quotes of their tips, into
         // every box, typed text included.
         QStringList samples;
-        for (const QLineEdit *box : window.txtCfgMis)
+        for (const QLineEdit *box : c.txtCfgMis)
             samples << box->text();
         QCOMPARE(samples,
                  (QStringList { u"Present your card"_s, u"Card accepted"_s, u"Card rejected"_s,
                                 u"Welcome"_s, u"Insufficient balance"_s, u"Out of service"_s,
                                 u"Remove your card"_s, u"Thank you"_s }));
         // Every box is announced by its caption, without colon.
-        QCOMPARE(window.txtKey[0]->accessibleName(), u"Sector 0"_s);
-        QCOMPARE(window.cEditCfg1->accessibleName(), u"Port number"_s);
+        QCOMPARE(c.txtKey[0]->accessibleName(), u"Sector 0"_s);
+        QCOMPARE(c.cEditCfg1->accessibleName(), u"Port number"_s);
     }
 
     // The sample of message 1 in a language whose tip for it is `tip`.
@@ -287,7 +290,8 @@ private slots:
         file.close();
         RecordingPorts ports;
         frmConfigPorteval window(ports, dir.path(), temporaryHistoryPath());
-        QCOMPARE(window.txtCfgMis[0]->text(), sample);
+        const WindowControls c(window);
+        QCOMPARE(c.txtCfgMis[0]->text(), sample);
     }
 
     // A hostile file 1 beside the English file 2: the window starts at once, keeps what it could
@@ -332,13 +336,14 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         frmConfigPorteval window(ports, dir.path(), temporaryHistoryPath());
+        const WindowControls c(window);
         qInfo("start-up: %lld ms", clock.elapsed());
-        QCOMPARE(window.cIdioma[4]->text(), u"English"_s);
-        QCOMPARE(window.cIdioma[3]->text(), first);
-        QCOMPARE(window.languages.message(4, 2), second);
+        QCOMPARE(c.cIdioma[4]->text(), u"English"_s);
+        QCOMPARE(c.cIdioma[3]->text(), first);
+        QCOMPARE(window.languages().message(4, 2), second);
         QCOMPARE(window.size(), QSize(443, 499));
-        window.cmdOpenCOM->click();
-        QCOMPARE(window.txtStatus->text(), u"OpenPortCOM: OK"_s);
+        c.cmdOpenCOM->click();
+        QCOMPARE(c.txtStatus->text(), u"OpenPortCOM: OK"_s);
     }
 
     // Starting, opening, reading a key card, closing, opening again: which controls can be used
@@ -349,44 +354,38 @@ private slots:
         using L = QList<bool>;
         RecordingPorts ports;
         frmConfigPorteval window(ports, languageDir, temporaryHistoryPath());
+        const WindowControls c(window);
         window.show();
-        QCOMPARE(enabled(window), (L { true, false, false, false }));
-        window.cmdCloseCOM_Click();
-        QCOMPARE(window.txtStatus->text(), u"ClosePort: ERROR( 1)"_s);
-
-        window.cmdOpenCOM->click();
-        QCOMPARE(window.txtStatus->text(), u"OpenPortCOM: OK"_s);
-        QCOMPARE(enabled(window), (L { false, true, false, false }));
+        QCOMPARE(enabled(c), (L { true, false, false, false }));
+        c.cmdOpenCOM->click();
+        QCOMPARE(c.txtStatus->text(), u"OpenPortCOM: OK"_s);
+        QCOMPARE(enabled(c), (L { false, true, false, false }));
         QCOMPARE(ports.lastDevice()->lineSettings().baudRate, 38400);
-        window.cmdOpenCOM_Click(); // only reachable past the disabled button
-        QCOMPARE(window.txtStatus->text(), u"OpenPortCOM: ERROR( 1)"_s);
-        QCOMPARE(ports.requests.size(), 1);
 
         ports.lastDevice()->terminal().addRule(u"0x72:2 inter=5 gap=50 then answer gap=100"_s);
         QStringList seen; // the status line and the enabled states while waiting
         QTimer probe;
         connect(&probe, &QTimer::timeout, &window, [&] {
-            if (window.link.isWaiting())
-                seen << window.txtStatus->text()
-                        + (enabled(window).contains(true) ? u"!"_s : u""_s);
+            if (window.session().isWaiting())
+                seen << c.txtStatus->text() + (enabled(c).contains(true) ? u"!"_s : u""_s);
         });
         probe.start(20);
-        window.cmdGetInfoKeyCard->click();
-        QVERIFY(seen.contains(window.GetMisResp(5)) && !seen.join(u'|').contains(u'!'));
-        QCOMPARE(window.txtStatus->text(), u"GetInfoKeyCard[16]: "_s + window.GetMisResp(0));
-        QCOMPARE(window.txtKey[2]->text(), u"020380A1B2C3"_s);
-        window.cCfgMode->setCurrentIndex(1); // data-block mode
-        QCOMPARE(enabled(window), (L { false, true, true, true }));
-        window.cmdCloseCOM->click();
-        QCOMPARE(window.txtStatus->text(), u"ClosePort: OK"_s);
-        QCOMPARE(enabled(window), (L { true, false, false, true }));
-        window.cCfgMode->setEditText(u"0"_s);
-        QCOMPARE(enabled(window), (L { true, false, false, false }));
-        window.cmdOpenCOM->click();
-        QCOMPARE(enabled(window), (L { false, true, true, false }));
+        c.cmdGetInfoKeyCard->click();
+        QVERIFY(seen.contains(window.session().GetMisResp(5)) && !seen.join(u'|').contains(u'!'));
+        QCOMPARE(c.txtStatus->text(), u"GetInfoKeyCard[16]: "_s + window.session().GetMisResp(0));
+        QCOMPARE(c.txtKey[2]->text(), u"020380A1B2C3"_s);
+        c.cCfgMode->setCurrentIndex(1); // data-block mode
+        QCOMPARE(enabled(c), (L { false, true, true, true }));
+        c.cmdCloseCOM->click();
+        QCOMPARE(c.txtStatus->text(), u"ClosePort: OK"_s);
+        QCOMPARE(enabled(c), (L { true, false, false, true }));
+        c.cCfgMode->setEditText(u"0"_s);
+        QCOMPARE(enabled(c), (L { true, false, false, false }));
+        c.cmdOpenCOM->click();
+        QCOMPARE(enabled(c), (L { false, true, true, false }));
         for (int tab = 0; tab < 4; ++tab) {
-            window.SSTab1->setCurrentIndex(tab);
-            QVERIFY(!window.cmdCfgMaster[1]->isVisible() && !window.cmdCfgMis[1]->isVisible());
+            c.SSTab1->setCurrentIndex(tab);
+            QVERIFY(!c.cmdCfgMaster[1]->isVisible() && !c.cmdCfgMis[1]->isVisible());
         }
     }
 
@@ -422,21 +421,25 @@ private slots:
     {
         RecordingPorts ports;
         frmConfigPorteval window(ports, languageDir, temporaryHistoryPath());
-        window.txtOldKey->clear();
-        QTest::keyClicks(window.txtOldKey, u"0123456789ABCD"_s);
-        QCOMPARE(window.txtOldKey->text(), u"0123456789AB"_s);
-        window.txtCfgMis[0]->clear();
-        QTest::keyClicks(window.txtCfgMis[0], QString(25, u'x'));
-        QCOMPARE(window.txtCfgMis[0]->text().size(), 20);
+        const WindowControls c(window);
+        c.txtOldKey->clear();
+        QTest::keyClicks(c.txtOldKey, u"0123456789ABCD"_s);
+        QCOMPARE(c.txtOldKey->text(), u"0123456789AB"_s);
+        c.txtCfgMis[0]->clear();
+        QTest::keyClicks(c.txtCfgMis[0], QString(25, u'x'));
+        QCOMPARE(c.txtCfgMis[0]->text().size(), 20);
         // A paste keeps what fits, where the cursor is.
-        window.txtOldKey->setText(u"0123"_s);
-        window.txtOldKey->setCursorPosition(2);
+        c.txtOldKey->setText(u"0123"_s);
+        c.txtOldKey->setCursorPosition(2);
         QGuiApplication::clipboard()->setText(u"abcdefghijkl"_s);
-        window.txtOldKey->paste();
-        QCOMPARE(window.txtOldKey->text(), u"01abcdefgh23"_s);
-        QVERIFY(!window.txtCfgMis[3]->isEnabled() && !window.txtKey[0]->isEnabled());
-        window.setKeyText(0, u"0123456789ABCDEF"_s); // what the program writes is not cut
-        QCOMPARE(window.keyText(0).size(), 16);
+        c.txtOldKey->paste();
+        QCOMPARE(c.txtOldKey->text(), u"01abcdefgh23"_s);
+        QVERIFY(!c.txtCfgMis[3]->isEnabled() && !c.txtKey[0]->isEnabled());
+        // What the program writes is not cut: a terminal's key of 16 characters.
+        c.cmdOpenCOM->click();
+        ports.lastDevice()->terminal().addRule(u"0x72:0 data=30313233343536373839414243444546"_s);
+        c.cmdGetInfoKeyCard->click();
+        QCOMPARE(c.txtKey[0]->text(), u"0123456789ABCDEF"_s);
     }
 
     // Tools > History: this window's operations and another program's, newest first across a
@@ -467,21 +470,23 @@ private slots:
 
         RecordingPorts ports;
         frmConfigPorteval window(ports, languageDir, path);
-        window.cEditCfg1->setText(u"0"_s);
-        window.cmdOpenCOM->click();
-        window.cEditCfg1->setText(u"1"_s);
-        window.cmdOpenCOM->click();
-        window.tools->history->trigger();
+        const WindowControls c(window);
+        c.cEditCfg1->setText(u"0"_s);
+        c.cmdOpenCOM->click();
+        c.cEditCfg1->setText(u"1"_s);
+        c.cmdOpenCOM->click();
+        c.actionHistory->trigger();
         HistoryDialog *dialog = window.historyDialog();
         QVERIFY(dialog && dialog->isVisible());
-        window.cmdGetInfoKeyCard->click(); // added as it ends
+        c.cmdGetInfoKeyCard->click(); // added as it ends
         HistoryModel &rows = dialog->model();
         QStringList portColumn;
         for (int row = 0; row < rows.rowCount(); ++row)
             portColumn << rows.cellText(row, HistoryModel::Port).section(u' ', 0, 0);
         QCOMPARE(portColumn, QStringList({ u"1"_s, u"1"_s, u"0"_s, u"7"_s, u"9"_s }));
-        QCOMPARE(rows.cellText(0, HistoryModel::Status), window.txtStatus->text());
-        QVERIFY(dialog->summary()->text().contains(window.GetMis(Mis::HistorySkipped).arg(1)));
+        QCOMPARE(rows.cellText(0, HistoryModel::Status), c.txtStatus->text());
+        QVERIFY(dialog->summary()->text().contains(
+            window.languages().GetMis(Mis::HistorySkipped).arg(1)));
 
         dialog->outcomeFilter()->setCurrentIndex(2); // failed
         QCOMPARE(rows.rowCount(), 1);
@@ -502,12 +507,12 @@ private slots:
         dialog->textFilter()->clear();
 
         for (int language = 0; language < 5; ++language) {
-            window.cIdioma_Click(language);
+            QTest::mouseClick(c.cIdioma[language], Qt::LeftButton);
             QCOMPARE(rows.headerData(HistoryModel::Operation, Qt::Horizontal).toString(),
-                     window.GetMis(Mis::HistoryFirstColumn + HistoryModel::Operation));
+                     window.languages().GetMis(Mis::HistoryFirstColumn + HistoryModel::Operation));
             QCOMPARE(rows.cellText(0, HistoryModel::Operation),
-                     window.GetMis(Mis::FirstOperation + 2));
-            QCOMPARE(dialog->windowTitle(), window.GetMis(Mis::HistoryTitle));
+                     window.languages().GetMis(operationEntry(Operation::ReadKeys).textNumber));
+            QCOMPARE(dialog->windowTitle(), window.languages().GetMis(Mis::HistoryTitle));
         }
     }
 
@@ -557,16 +562,17 @@ private slots:
         RecordingPorts ports;
         frmConfigPorteval window(ports, lone != 0 ? dir.path() : languageDir,
                                  dir.filePath(u"history.jsonl"_s));
+        const WindowControls c(window);
         window.setVersionText(u"porteval 0.1.0"_s, true);
-        window.cmdOpenCOM->click(); // on record, with its device
+        c.cmdOpenCOM->click(); // on record, with its device
         QMessageBox box(QMessageBox::Question, {}, {},
                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, &window);
         box.show();
         QFileDialog files(&window);
         files.setOption(QFileDialog::DontUseNativeDialog);
         files.show();
-        QTest::mouseClick(window.cIdioma[label], Qt::LeftButton);
-        window.profiles->loadFrom(profile.fileName()); // refused, and the status line says why
+        QTest::mouseClick(c.cIdioma[label], Qt::LeftButton);
+        window.profiles().loadFrom(profile.fileName()); // refused, and the status line says why
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
         QCOMPARE(box.button(QMessageBox::Yes)->text(),
                  qm.isEmpty() ? u"&Yes"_s : qt.translate("QPlatformTheme", "&Yes"));
@@ -574,23 +580,23 @@ private slots:
         const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
         // Qt's texts in English, or in another language, would show as stray words.
         QStringList texts = shownTexts(&box) + shownTexts(&files) + shownTexts(menu.get());
-        for (int tab = 0; tab < window.SSTab1->count(); ++tab) {
-            window.SSTab1->setCurrentIndex(tab);
-            texts << shownTexts(&window, window.oTooltip.get());
+        for (int tab = 0; tab < c.SSTab1->count(); ++tab) {
+            c.SSTab1->setCurrentIndex(tab);
+            texts << shownTexts(&window, window.tooltips());
         }
-        window.tools->monitor->trigger();
-        window.tools->history->trigger();
+        c.actionMonitor->trigger();
+        c.actionHistory->trigger();
         texts << shownTexts(window.frameMonitor()) << shownTexts(window.historyDialog());
-        window.cmdCloseCOM->click();
-        window.tools->findTerminal->trigger();
+        c.cmdCloseCOM->click();
+        c.actionFindTerminal->trigger();
         auto *finder = window.findChild<PortFinder *>();
         QTRY_VERIFY(finder && !finder->isProbing());
         texts << shownTexts(finder);
-        QStringList own { window.lNorvalt->text() };
+        QStringList own { c.lNorvalt->text() };
         for (int slot = 1; slot <= 5; ++slot)
-            own << window.languages.message(slot, 1);
+            own << window.languages().message(slot, 1);
         for (int n = 2; n <= LanguageTable::kFilesRead; ++n)
-            own << window.GetMis(n);
+            own << window.languages().GetMis(n);
         const QStringList stray = strayWords(
             texts, own,
             qtTexts(qm.isEmpty() ? u"qtbase_es.qm"_s : u"qtbase_"_s + qm + u".qm"_s, qm.isEmpty()));
@@ -623,10 +629,11 @@ private slots:
         QVERIFY(linkTo.isEmpty() || QFile::link(linkTo, dir.filePath(name)));
         RecordingPorts ports;
         frmConfigPorteval window(ports, languageDir, dir.filePath(name));
-        window.cIdioma_Click(language);
-        window.cmdOpenCOM->click();
-        const QString said = window.GetMis(Mis::HistoryNotWritten).section(u'%', 0, 0);
-        const QString status = window.txtStatus->text();
+        const WindowControls c(window);
+        QTest::mouseClick(c.cIdioma[language], Qt::LeftButton);
+        c.cmdOpenCOM->click();
+        const QString said = window.languages().GetMis(Mis::HistoryNotWritten).section(u'%', 0, 0);
+        const QString status = c.txtStatus->text();
         QVERIFY2(!said.isEmpty() && status.startsWith(said) && status.size() > said.size(),
                  qPrintable(status));
     }
@@ -635,16 +642,17 @@ private slots:
     {
         RecordingPorts ports;
         auto *window = new frmConfigPorteval(ports, languageDir, temporaryHistoryPath());
+        const WindowControls c(*window);
         window->show();
-        window->cmdOpenCOM->click();
+        c.cmdOpenCOM->click();
         ports.lastDevice()->terminal().addRule(u"0x72:3 silent"_s);
         QTimer::singleShot(300, window, [window] { window->close(); });
         QElapsedTimer clock;
         clock.start();
-        window->cmdGetInfoKeyCard->click();
+        c.cmdGetInfoKeyCard->click();
         // Sector 3's unanswered wait alone would last 2 s.
         QVERIFY2(clock.elapsed() < 1900, qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(!window->isVisible() && !window->oTooltip && !window->bKeyCardRead);
+        QVERIFY(!window->isVisible() && !window->tooltips() && !window->session().bKeyCardRead());
         delete window;
     }
 
@@ -656,13 +664,14 @@ private slots:
     {
         RecordingPorts ports;
         frmConfigPorteval window(ports, languageDir, temporaryHistoryPath());
+        const WindowControls c(window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(restMouseOn(window.cEditCfg1));
+        QVERIFY(restMouseOn(c.cEditCfg1));
         QVERIFY(!QToolTip::isVisible());
-        QCOMPARE(window.oTooltip->balloon()->lines(),
-                 window.GetMis(105).split(u"\r\n"_s)
-                     << u"1: "_s + window.GetMis(Mis::SimulatedPort)); // in the language shown
+        QCOMPARE(window.tooltips()->balloon()->lines(),
+                 window.languages().GetMis(105).split(u"\r\n"_s) << u"1: "_s
+                         + window.languages().GetMis(Mis::SimulatedPort)); // in the language shown
         const QImage image = shownBalloon()->grab().toImage();
         int bluish = 0, white = 0;
         for (int y = 0; y < image.height(); ++y) {
@@ -673,17 +682,18 @@ private slots:
         }
         QVERIFY(bluish > 10 && white > image.width() * image.height() / 2);
         QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(window.cEditCfg1, &leave);
+        QApplication::sendEvent(c.cEditCfg1, &leave);
         QVERIFY(!shownBalloon());
-        QVERIFY(restMouseOn(window.cEditCfg1));
-        QTest::mouseClick(window.lLabel[1], Qt::LeftButton);
+        QVERIFY(restMouseOn(c.cEditCfg1));
+        QTest::mouseClick(c.lLabel[1], Qt::LeftButton);
         QVERIFY(!shownBalloon());
 
-        const QPoint key = window.txtKey[3]->mapTo(&window, QPoint(20, 5));
+        const QPoint key = c.txtKey[3]->mapTo(&window, QPoint(20, 5));
         for (int x : { -4, 0, 6 })
             QTest::mouseMove(window.windowHandle(), key + QPoint(x, 0));
         QTRY_VERIFY(shownBalloon());
-        QCOMPARE(window.oTooltip->balloon()->lines(), window.GetMis(109).split(u"\r\n"_s));
+        QCOMPARE(window.tooltips()->balloon()->lines(),
+                 window.languages().GetMis(109).split(u"\r\n"_s));
         QTest::qWait(200);
         QVERIFY(shownBalloon());
     }
@@ -717,6 +727,9 @@ private slots:
         QVERIFY(!shownBalloon());
         QVERIFY(other->accessibleDescription().isEmpty() && !restMouseOn(other));
     }
+
+private:
+    QtTranslation m_qtTexts; // the application's, as main makes it
 };
 
 QTEST_MAIN(TestWindow)

@@ -25,7 +25,7 @@ install(FILES "$<TARGET_FILE:Qt6::QModernWindowsStylePlugin>" DESTINATION styles
 # looks first. They must be those of the Qt release the programs are built with.
 set(PORTEVAL_QT_TRANSLATIONS_DIR "/usr/share/qt6/translations" CACHE PATH
     "The qtbase_*.qm files of the Qt release the Windows programs are built with")
-foreach(language es ca fr pt_BR)
+foreach(language IN LISTS PORTEVAL_QT_TRANSLATIONS)
     set(qm "${PORTEVAL_QT_TRANSLATIONS_DIR}/qtbase_${language}.qm")
     if(NOT EXISTS "${qm}")
         message(FATAL_ERROR "${qm} is missing: install Qt ${Qt6_VERSION}'s translations "

@@ -2,10 +2,9 @@
 // many at once, for scripts and production lines. No display needed.
 #include "cli/cli_request.h"
 #include "cli/history_command.h"
-#include "cli/key_file.h"
 #include "commands/cards.h"
+#include "commands/key_file.h"
 #include "commands/port_jobs.h"
-#include "commands/reader_session.h"
 #include "history/history_writer.h"
 #include "platform/system_ports.h"
 #include "sim/demo_ports.h"
@@ -29,19 +28,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const char kCommands[] = R"(
-Commands:
-  ports            the numbered ports, as the window numbers them
-  find             ask every port (or the --port list) for its firmware version
-  version          the terminal's firmware version
-  beep             make the terminal beep
-  read-keys        read the 16 keys of the key card presented (-o FILE to keep them)
-  write-master     write a master card       (--keys FILE --old-key HEX)
-  write-messages   write a messages card     (--keys FILE --slot N --text TEXT)
-  write-config     write a configuration card (--keys FILE, --uart0 ... --backlight)
-  history          the operations of porteval and porteval-cli so far, oldest first
-                   (--since DATE, --port P, --failed; --json: the records themselves)
-
+const char kExitStatus[] = R"(
 Exit status: 0 every port's operation ended with code 0; 1 a terminal answered with an error
 or did not answer; 2 usage error, unreadable or malformed file, or a refused field (nothing
 sent then); 3 a port could not be opened. "find" ends with 0 when any terminal answered.
@@ -69,7 +56,7 @@ void traceHandler(QtMsgType type, const QMessageLogContext &context, const QStri
 QJsonObject outcomeObject(const PortOutcome &outcome)
 {
     QJsonObject object { { u"port"_s, outcome.port },
-                         { u"operation"_s, outcome.operation },
+                         { u"operation"_s, operationEntry(outcome.operation).name },
                          { u"result"_s, outcome.result },
                          { u"text"_s, outcome.text },
                          { u"steps"_s, QJsonArray::fromStringList(outcome.steps) },
@@ -177,15 +164,14 @@ int listPorts(const PortProvider &ports, bool json)
 // every port at once, rather than after opening them.
 std::optional<QString> refusedField(const CliRequest &request, const LanguageTable &languages)
 {
-    if (request.command != u"write-config"_s)
+    if (request.command != CliCommand::RunOperation || request.operation != Operation::WriteConfig)
         return std::nullopt;
-    DemoPorts none;
-    ReaderSession session(none, languages);
-    prepareSession(session, request);
-    const CardRecordOrError built = configCardRecord(session.configFieldTexts(), session);
+    ReaderFieldStore fields;
+    fields.values = request.fields;
+    const CardRecordOrError built = configCardRecord(fields.values.config, fields);
     if (built.errorMessage == 0)
         return std::nullopt;
-    return u"SetCfgConfig: "_s + session.GetMis(built.errorMessage);
+    return u"SetCfgConfig: "_s + languages.GetMis(built.errorMessage);
 }
 
 } // namespace
@@ -215,7 +201,8 @@ int main(int argc, char *argv[])
         QString text = parser.helpText();
         text.replace(text.indexOf(u' ') + 1, app.arguments().constFirst().size(),
                      u"porteval-cli"_s);
-        std::fputs(qUtf8Printable(text + QLatin1String(kCommands)), stdout);
+        std::fputs(qUtf8Printable(text + u'\n' + commandsHelp() + QLatin1String(kExitStatus)),
+                   stdout);
         return kExitOk;
     }
     if (parser.isSet(version)) {
@@ -247,14 +234,18 @@ int main(int argc, char *argv[])
     }
 
     const QString historyPath = historyFilePath();
-    if (request->command == u"history"_s)
+    switch (request->command) {
+    case CliCommand::History:
         return printHistory(historyPath, *request, languages);
-    const std::unique_ptr<PortProvider> ports = newProvider(request->demo);
-    if (request->command == u"ports"_s)
-        return listPorts(*ports, request->json);
+    case CliCommand::Ports:
+        return listPorts(*newProvider(request->demo), request->json);
+    case CliCommand::RunOperation:
+        break;
+    }
+    const Operation operation = request->operation;
     if (const std::optional<QString> refused = refusedField(*request, languages)) {
         if (request->json) {
-            const QJsonObject object { { u"operation"_s, request->command },
+            const QJsonObject object { { u"operation"_s, operationEntry(operation).name },
                                        { u"result"_s, int(kCardNotBuilt) },
                                        { u"text"_s, *refused } };
             printLine(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
@@ -265,9 +256,9 @@ int main(int argc, char *argv[])
     }
 
     QStringList portList = request->ports;
-    if (request->command == u"find"_s && !request->portsGiven) {
+    if (operation == Operation::Find && !request->portsGiven) {
         portList.clear();
-        for (const NumberedPort &port : ports->numberedPorts())
+        for (const NumberedPort &port : newProvider(request->demo)->numberedPorts())
             portList << QString::number(port.number);
     }
     severalPorts = portList.size() > 1;
@@ -283,7 +274,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "porteval-cli: history not written to %s: %s\n",
                      qUtf8Printable(history.path()), qUtf8Printable(why));
     });
-    const QJsonObject card = cardFields(*request);
+    ReaderFieldStore given;
+    given.values = request->fields;
+    const QJsonObject card = recordedCard(operation, given);
 
     int exitCode = kExitOk;
     int answered = 0;
@@ -297,7 +290,7 @@ int main(int argc, char *argv[])
         answered += outcome.opened && outcome.result == 0;
     });
     QObject::connect(&jobs, &PortJobs::allFinished, &app, [&] {
-        if (request->command == u"find"_s)
+        if (operation == Operation::Find)
             exitCode = answered > 0 ? kExitOk : kExitTerminal;
         app.exit(exitCode);
     });
@@ -307,10 +300,8 @@ int main(int argc, char *argv[])
     jobs.start(portList, [plan, texts, demo](const QString &port) {
         tracePort = &port;
         const std::unique_ptr<PortProvider> own = newProvider(demo);
-        PortOutcome outcome = runOnPort(*own, *texts, port, plan.command,
-                                        [&plan](ReaderSession &session, QJsonObject &fields) {
-                                            return runOperation(session, plan, fields);
-                                        });
+        PortOutcome outcome
+            = runOnPort(*own, *texts, port, plan.operation, plan.fields, plan.buttonIndex);
         tracePort = nullptr;
         return outcome;
     });

@@ -1,40 +1,34 @@
 #include "cli_request.h"
 
-#include "commands/cards.h"
-#include "commands/key_card_query.h"
+#include "commands/key_file.h"
 #include "commands/profile.h"
-#include "commands/reader_session.h"
 #include "history/history_filter.h"
 #include "platform/port_provider.h"
 #include "platform/secret_file.h"
+#include "texts/language_list.h"
 
 #include <QCommandLineParser>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QLocale>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// Which options each command takes besides the common ones.
-const QHash<QString, QStringList> &commandOptions()
+// The commands of porteval-cli's own, which need no terminal, before and after the operations'.
+struct OwnCommand
 {
-    static const QHash<QString, QStringList> options {
-        { u"ports"_s, {} },
-        { u"find"_s, {} },
-        { u"version"_s, {} },
-        { u"beep"_s, {} },
-        { u"read-keys"_s, { u"o"_s } },
-        { u"write-master"_s, { u"keys"_s, u"old-key"_s, u"set-only"_s } },
-        { u"write-messages"_s, { u"keys"_s, u"slot"_s, u"text"_s, u"set-only"_s, u"profile"_s } },
-        { u"write-config"_s,
-          { u"keys"_s, u"set-only"_s, u"profile"_s, u"uart0"_s, u"uart1"_s, u"mode"_s, u"block"_s,
-            u"start"_s, u"end"_s, u"refresh"_s, u"backlight"_s } },
-        { u"history"_s, { u"since"_s, u"failed"_s } },
-    };
-    return options;
-}
+    CliCommand id;
+    QLatin1String name;
+    const char *options;
+    const char *help;
+};
+const OwnCommand kOwnCommands[] = {
+    { CliCommand::Ports, QLatin1String("ports"), "",
+      "the numbered ports, as the window numbers them" },
+    { CliCommand::History, QLatin1String("history"), "since failed",
+      "the operations of porteval and porteval-cli so far, oldest first\n"
+      "(--since DATE, --port P, --failed; --json: the records themselves)" },
+};
 
 const QStringList kCommonOptions = { u"port"_s, u"demo"_s, u"json"_s, u"lang"_s, u"trace"_s };
 
@@ -44,6 +38,14 @@ bool isHexDigits(const QString &text)
         const char16_t u = c.unicode();
         return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
     });
+}
+
+QString languagesHelp()
+{
+    QStringList names;
+    for (const LanguageEntry &language : kLanguages)
+        names << u"%1 %2"_s.arg(language.file).arg(QLatin1String(language.englishName));
+    return names.join(u", "_s);
 }
 
 } // namespace
@@ -58,15 +60,15 @@ void addCliOptions(QCommandLineParser &parser)
         { u"demo"_s, u"The built-in simulated terminal behind every port."_s },
         { u"json"_s, u"One JSON object per line on stdout."_s },
         { u"lang"_s,
-          u"Language of the status texts only (the terminal's answers, the history's words): 1 "
-          "Spanish, 2 English, 3 Catalan, 4 French, 5 Portuguese; porteval-cli's own messages "
-          "stay in English. Default: the language of your locale (%1), else Spanish."_s.arg(
+          u"Language of the status texts only (the terminal's answers, the history's words): %1; "
+          "porteval-cli's own messages stay in English. Default: the language of your locale "
+          "(%2), else %3."_s.arg(languagesHelp(),
 #ifdef Q_OS_WIN
-              u"the display language"_s
+                                 u"the display language"_s,
 #else
-              u"LC_ALL, LC_MESSAGES, LANG"_s
+                                 u"LC_ALL, LC_MESSAGES, LANG"_s,
 #endif
-              ),
+                                 QLatin1String(kLanguages[0].englishName)),
           u"N"_s },
         { u"trace"_s, u"The frame trace on stderr."_s },
         { u"o"_s, u"read-keys: write the keys to FILE (readable by you only)."_s, u"FILE"_s },
@@ -88,9 +90,22 @@ void addCliOptions(QCommandLineParser &parser)
     }
 }
 
+QString commandsHelp()
+{
+    const auto line = [](QLatin1String name, const char *help) {
+        return u"  %1 %2\n"_s.arg(name, -16).arg(
+            QString::fromLatin1(help).replace(u"\n"_s, u"\n"_s + QString(19, u' ')));
+    };
+    QString text = u"Commands:\n"_s + line(kOwnCommands[0].name, kOwnCommands[0].help);
+    for (const OperationEntry &entry : kOperations) {
+        if (entry.isCommand)
+            text += line(entry.name, entry.help);
+    }
+    return text + line(kOwnCommands[1].name, kOwnCommands[1].help);
+}
+
 int languageFileOfLocale(const QString &lcAll, const QString &lcMessages, const QString &lang)
 {
-    static const char *const byFile[] = { "es", "en", "ca", "fr", "pt" };
     for (const QString &value : { lcAll, lcMessages, lang }) {
         if (value.isEmpty())
             continue;
@@ -98,9 +113,9 @@ int languageFileOfLocale(const QString &lcAll, const QString &lcMessages, const 
         while (end < value.size() && !QStringView(u"_.@-").contains(value.at(end)))
             ++end;
         const QString language = value.left(end).toLower();
-        for (int i = 0; i < int(std::size(byFile)); ++i) {
-            if (language == QLatin1String(byFile[i]))
-                return i + 1;
+        for (const LanguageEntry &known : kLanguages) {
+            if (language == QLatin1String(known.code))
+                return known.file;
         }
         return 0;
     }
@@ -126,18 +141,28 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
                                       : u"one command at a time: %1"_s.arg(positional.join(u' '));
         return std::nullopt;
     }
-    request.command = positional.first();
-    if (!commandOptions().contains(request.command)) {
-        *error = u"unknown command: %1"_s.arg(request.command);
+    const QString command = positional.first();
+    QStringList allowed = kCommonOptions;
+    const std::optional<Operation> operation = operationNamed(command);
+    const auto own = std::find_if(std::begin(kOwnCommands), std::end(kOwnCommands),
+                                  [&command](const OwnCommand &c) { return command == c.name; });
+    if (operation && operationEntry(*operation).isCommand) {
+        request.operation = *operation;
+        allowed += commandOptions(*operation);
+    } else if (own != std::end(kOwnCommands)) {
+        request.command = own->id;
+        allowed += QString::fromLatin1(own->options).split(u' ', Qt::SkipEmptyParts);
+    } else {
+        *error = u"unknown command: %1"_s.arg(command);
         return std::nullopt;
     }
-    const QStringList allowed = kCommonOptions + commandOptions().value(request.command);
     for (const QString &name : parser.optionNames()) {
         if (!allowed.contains(name)) {
-            *error = u"%1 does not take --%2"_s.arg(request.command, name);
+            *error = u"%1 does not take --%2"_s.arg(command, name);
             return std::nullopt;
         }
     }
+    const bool runs = request.command == CliCommand::RunOperation;
 
     request.demo = parser.isSet(u"demo"_s);
     request.json = parser.isSet(u"json"_s);
@@ -149,7 +174,7 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
     for (QString &port : request.ports) {
         port = port.trimmed();
         // The history's --port picks records by what was typed, whatever that was.
-        if (request.command != u"history"_s && !parsePortText(port)) {
+        if (request.command != CliCommand::History && !parsePortText(port)) {
             *error = u"not a port: %1"_s.arg(port);
             return std::nullopt;
         }
@@ -173,9 +198,10 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
     }
     request.buttonIndex = parser.isSet(u"set-only"_s) ? 1 : 0;
 
-    if (request.command.startsWith(u"write-"_s)) {
+    ReaderFieldValues &fields = request.fields;
+    if (runs && writesCard(request.operation)) {
         if (!parser.isSet(u"keys"_s)) {
-            *error = u"%1 needs --keys FILE (written by read-keys -o)"_s.arg(request.command);
+            *error = u"%1 needs --keys FILE (written by read-keys -o)"_s.arg(command);
             return std::nullopt;
         }
         const std::optional<KeyList> keys = readKeyFile(parser.value(u"keys"_s), error);
@@ -183,7 +209,7 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
             *error = parser.value(u"keys"_s) + u": "_s + *error;
             return std::nullopt;
         }
-        request.keys = *keys;
+        fields.keys = *keys;
         if (readableByOthers(parser.value(u"keys"_s))) {
             request.warnings << u"warning: %1 is readable by others; its keys open every card of "
                                 "the site (chmod 600 %1)"_s.arg(parser.value(u"keys"_s));
@@ -203,7 +229,7 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
 
     // A profile first, then the options given, which win.
     Profile profile;
-    profile.config = ReaderFieldValues().config;
+    profile.config = fields.config;
     if (parser.isSet(u"profile"_s)) {
         ProfileError why;
         const std::optional<Profile> loaded
@@ -214,13 +240,13 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
         }
         profile = *loaded;
     }
-    request.config = profile.config;
+    fields.config = profile.config;
     for (const ConfigFieldName &option : kConfigFieldNames) {
         if (parser.isSet(QLatin1String(option.name)))
-            request.config.*option.field = parser.value(QLatin1String(option.name));
+            fields.config.*option.field = parser.value(QLatin1String(option.name));
     }
-    request.messages = profile.messages;
-    request.message = profile.slot - 1;
+    fields.messages = profile.messages;
+    fields.message = profile.slot - 1;
     if (parser.isSet(u"slot"_s)) {
         bool ok = false;
         const int slot = parser.value(u"slot"_s).toInt(&ok);
@@ -228,77 +254,28 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
             *error = u"--slot takes 1 to 8"_s;
             return std::nullopt;
         }
-        request.message = slot - 1;
+        fields.message = slot - 1;
     }
+    QString &message = fields.messages[std::size_t(fields.message)];
     if (parser.isSet(u"text"_s))
-        request.messages[std::size_t(request.message)] = parser.value(u"text"_s);
-    if (request.command == u"write-messages"_s) {
+        message = parser.value(u"text"_s);
+    if (runs && request.operation == Operation::WriteMessages) {
         if (!parser.isSet(u"text"_s) && !parser.isSet(u"profile"_s)) {
             *error = u"write-messages needs --text TEXT or --profile FILE"_s;
             return std::nullopt;
         }
-        if (request.messages[std::size_t(request.message)].size() > kProfileMessageLength) {
+        if (message.size() > kProfileMessageLength) {
             *error = u"the message box holds %1 characters"_s.arg(kProfileMessageLength);
             return std::nullopt;
         }
     }
-    if (request.command == u"write-master"_s) {
-        request.oldKey = parser.value(u"old-key"_s);
-        if (!parser.isSet(u"old-key"_s) || request.oldKey.size() > kProfileKeyLength
-            || !isHexDigits(request.oldKey)) {
+    if (runs && request.operation == Operation::WriteMaster) {
+        fields.oldKey = parser.value(u"old-key"_s);
+        if (!parser.isSet(u"old-key"_s) || fields.oldKey.size() > kProfileKeyLength
+            || !isHexDigits(fields.oldKey)) {
             *error = u"write-master needs --old-key HEX, up to 12 hexadecimal digits"_s;
             return std::nullopt;
         }
     }
     return request;
-}
-
-void prepareSession(ReaderSession &session, const CliRequest &request)
-{
-    session.keys = request.keys;
-    session.oldKey = request.oldKey;
-    session.message = request.message;
-    session.messages = request.messages;
-    session.config = request.config;
-}
-
-quint8 runOperation(ReaderSession &session, const CliRequest &request, QJsonObject &fields)
-{
-    prepareSession(session, request);
-    const QString &command = request.command;
-    if (command == u"version"_s || command == u"find"_s) {
-        QString version;
-        const quint8 result = GetFWVersion(session, &version);
-        if (result == 0)
-            fields.insert(u"version"_s, version);
-        return result;
-    }
-    if (command == u"beep"_s)
-        return BeepSound(session);
-    if (command == u"read-keys"_s) {
-        const quint8 result = cmdGetInfoKeyCard(session);
-        QJsonArray keys;
-        for (const QString &key : session.keys)
-            keys.append(key);
-        fields.insert(u"keys"_s, keys);
-        return result;
-    }
-    // The card operations are the window's, whose keys come from a key card query.
-    session.setKeyCardRead();
-    if (command == u"write-master"_s)
-        return cmdCfgMaster(session, request.buttonIndex);
-    if (command == u"write-messages"_s)
-        return cmdCfgMis(session, request.buttonIndex);
-    return cmdCfgConfig(session, request.buttonIndex);
-}
-
-QJsonObject cardFields(const CliRequest &request)
-{
-    if (request.command == u"write-config"_s)
-        return configCardFields(request.config);
-    if (request.command == u"write-messages"_s) {
-        return messagesCardFields(request.message + 1,
-                                  request.messages[std::size_t(request.message)]);
-    }
-    return {};
 }

@@ -2,23 +2,24 @@
 // session gets before its operation, read and checked before any port is opened.
 #pragma once
 
-#include "cli/key_file.h"
-#include "commands/reader_window.h"
+#include "commands/operations.h"
+#include "commands/reader_fields.h"
 
 #include <QDateTime>
 #include <QStringList>
 
-#include <array>
 #include <optional>
 
-class LanguageTable;
 class QCommandLineParser;
-class ReaderSession;
-class QJsonObject;
+
+// A command of porteval-cli: an operation of the table on every port given, or one of its own,
+// which talk to no terminal.
+enum class CliCommand { RunOperation, Ports, History };
 
 struct CliRequest
 {
-    QString command;
+    CliCommand command = CliCommand::RunOperation;
+    Operation operation = Operation::Version; // what RunOperation runs
     QStringList ports;
     bool portsGiven = false;
     bool demo = false;
@@ -30,11 +31,7 @@ struct CliRequest
     QDateTime since; // history --since; invalid: from the first record
     bool failedOnly = false; // history --failed
 
-    KeyList keys {};
-    QString oldKey;
-    int message = 0; // index of the message slot, 0 to 7
-    std::array<QString, 8> messages {};
-    ConfigFieldTexts config;
+    ReaderFieldValues fields; // what each port's session starts with
     int buttonIndex = 0; // 0 "Init + Set Card", 1 "Set Card"
 };
 
@@ -45,10 +42,12 @@ inline constexpr int kExitUsage = 2; // usage, an unreadable or malformed file, 
 inline constexpr int kExitPort = 3; // a port could not be opened
 
 void addCliOptions(QCommandLineParser &parser);
+// The commands and what each does, as --help lists them.
+QString commandsHelp();
 
 // The language file that the user's locale names, as command-line programs choose their
 // language: the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty, by its language
-// part ("pt_BR.UTF-8": pt; Windows' "fr-CH": fr). es, en, ca, fr and pt are files 1 to 5; 0, the
+// part ("pt_BR.UTF-8": pt; Windows' "fr-CH": fr), looked up among the languages' codes; 0, the
 // window's starting language, for any other (C, POSIX, de...).
 int languageFileOfLocale(const QString &lcAll, const QString &lcMessages, const QString &lang);
 // The same for this user: those variables, or on Windows the display language.
@@ -56,11 +55,3 @@ int languageFileOfUser();
 
 // The request, or nothing with `error` saying why (exit code 2).
 std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QString *error);
-
-// The operation's name as the output gives it, and the operation itself on a session whose
-// fields `prepare` has filled.
-void prepareSession(ReaderSession &session, const CliRequest &request);
-quint8 runOperation(ReaderSession &session, const CliRequest &request, QJsonObject &fields);
-
-// What the request's card is given, as the history keeps it; nothing for other commands.
-QJsonObject cardFields(const CliRequest &request);

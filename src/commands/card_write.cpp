@@ -2,7 +2,7 @@
 
 #include "commands/card_record.h"
 #include "commands/key_card_query.h"
-#include "commands/reader_window.h"
+#include "commands/reader_session.h"
 #include "link/calc_crc16.h"
 #include "link/command_set.h"
 #include "link/frame.h"
@@ -24,36 +24,36 @@ QByteArray normalizedKey(const QString &keyText)
     return HexToBin(normalizedKeyText(keyText));
 }
 
-QByteArray keyList(const ReaderWindow &window, qint16 iCardType)
+QByteArray keyList(const ReaderFields &fields, qint16 iCardType)
 {
     QByteArray keys;
     keys.reserve(kSectors * 6);
     for (int p = 0; p < kSectors; ++p) {
         QString text;
         if (p == 1 && (iCardType == 1 || iCardType == 2))
-            text = window.keyText(2);
+            text = fields.keyText(2);
         else if (p == 2 && iCardType == 1)
-            text = window.oldKeyText();
+            text = fields.oldKeyText();
         else if (p == 2 && iCardType == 2)
-            text = window.keyText(1);
+            text = fields.keyText(1);
         else
-            text = window.keyText(p);
+            text = fields.keyText(p);
         keys += normalizedKey(text);
     }
     return keys;
 }
 
 // Leaves the controls disabled: the card operation that called it enables them at its end.
-quint8 DownloadKeys(ReaderWindow &window, qint16 iCardType)
+quint8 DownloadKeys(ReaderSession &session, qint16 iCardType)
 {
     const QString label = u"DownloadKeys: "_s;
-    window.EnableControls(false);
-    window.SetTextStatus(label + window.GetMisResp(Resp::Waiting));
-    QByteArray keys = keyList(window, iCardType);
+    session.EnableControls(false);
+    session.showResult(label, Resp::Waiting);
+    QByteArray keys = keyList(session.fields(), iCardType);
     QString termId = GetTermID();
     QByteArray answer;
-    const quint8 r = window.SendCom_RebAns(Cmd::DownloadKeys, termId, keys, answer);
-    window.SetTextStatus(label + window.GetMisResp(r));
+    const quint8 r = session.SendCom_RebAns(Cmd::DownloadKeys, termId, keys, answer);
+    session.showResult(label, r);
     return r;
 }
 
@@ -73,37 +73,37 @@ QByteArray cardBlockData(const QByteArray &record, int index)
     return data;
 }
 
-quint8 runCardWrite(ReaderWindow &window, const CardKind &card, int index)
+quint8 runCardWrite(ReaderSession &session, const CardKind &card, int index)
 {
-    window.EnableControls(false);
-    quint8 r = DownloadKeys(window, card.keyMapping);
+    session.EnableControls(false);
+    quint8 r = DownloadKeys(session, card.keyMapping);
     if (index == 0 && r == Resp::Success) {
         // The terminal's answer to the init command is never looked at: the set step follows
         // whatever it said, and the line says so with the text of success.
-        window.SetTextStatus(card.initLabel + window.GetMisResp(Resp::Waiting));
+        session.showResult(card.initLabel, Resp::Waiting);
         QString termId = GetTermID();
         QByteArray init = cardInitData();
         QByteArray answer;
-        window.SendCom_RebAns(Cmd::InitCfgCard, termId, init, answer);
+        session.SendCom_RebAns(Cmd::InitCfgCard, termId, init, answer);
         r = Resp::Success;
-        window.SetTextStatus(card.initLabel + window.GetMisResp(Resp::Success));
+        session.showResult(card.initLabel, Resp::Success);
     }
     if (r == Resp::Success) {
-        window.SetTextStatus(card.setLabel + window.GetMisResp(Resp::Waiting));
-        const CardRecordOrError built = card.buildRecord(window);
+        session.showResult(card.setLabel, Resp::Waiting);
+        const CardRecordOrError built = card.buildRecord(session.fields());
         if (built.errorMessage != 0) {
-            window.SetTextStatus(card.setLabel + window.GetMis(built.errorMessage));
             r = kCardNotBuilt;
+            session.showStep(card.setLabel, r, session.GetMis(built.errorMessage));
         } else {
             for (int k = 0; k < card.blocks && r == Resp::Success; ++k) {
                 QString termId = GetTermID();
                 QByteArray block = cardBlockData(built.record, k);
                 QByteArray answer;
-                r = window.SendCom_RebAns(Cmd::SetCfgCard, termId, block, answer);
+                r = session.SendCom_RebAns(Cmd::SetCfgCard, termId, block, answer);
             }
-            window.SetTextStatus(card.setLabel + window.GetMisResp(r));
+            session.showResult(card.setLabel, r);
         }
     }
-    window.EnableControls(true);
+    session.EnableControls(true);
     return r;
 }

@@ -8,7 +8,8 @@
 #include <functional>
 #include <optional>
 
-class ReaderWindow;
+class ReaderFields;
+class ReaderSession;
 
 inline constexpr int kCardBlockSize = 16;
 
@@ -26,19 +27,19 @@ struct CardKind
     QString setLabel; // "SetCfgCard: " ...
     qint16 keyMapping; // iCardType for DownloadKeys
     int blocks; // 16-byte blocks of the record written
-    // Reads the window's fields when the record is needed, not before.
-    std::function<CardRecordOrError(const ReaderWindow &)> buildRecord;
+    // Reads the fields when the record is needed, not before.
+    std::function<CardRecordOrError(const ReaderFields &)> buildRecord;
 };
 
 // `index` 0 is "Init + Set Card", 1 "Set Card". Returns the result the status line ends with;
 // a field out of range ends it with kCardNotBuilt.
 inline constexpr quint8 kCardNotBuilt = 254;
-quint8 runCardWrite(ReaderWindow &window, const CardKind &card, int index);
+quint8 runCardWrite(ReaderSession &session, const CardKind &card, int index);
 
 // The key download's sixteen keys, 6 bytes each; iCardType 1 (master card) puts the old key
 // in position 2, iCardType 2 (messages and configuration cards) swaps sectors 1 and 2.
-QByteArray keyList(const ReaderWindow &window, qint16 iCardType);
-quint8 DownloadKeys(ReaderWindow &window, qint16 iCardType);
+QByteArray keyList(const ReaderFields &fields, qint16 iCardType);
+quint8 DownloadKeys(ReaderSession &session, qint16 iCardType);
 
 // A key box's text as 12 characters: zeros in front, the last 12 kept.
 QString normalizedKeyText(const QString &keyText);

@@ -16,13 +16,13 @@ QByteArray masterCardRecord(const QString &sector1KeyText)
     return BuildCardRecord(dec, hex, QByteArray(32, '0'));
 }
 
-quint8 cmdCfgMaster(ReaderWindow &window, int index)
+quint8 cmdCfgMaster(ReaderSession &session, int index)
 {
     static const CardKind master { u"InitCfgCard: "_s, u"SetCfgCard: "_s, 1, 1,
-                                   [](const ReaderWindow &w) {
-                                       return CardRecordOrError { masterCardRecord(w.keyText(1)) };
+                                   [](const ReaderFields &f) {
+                                       return CardRecordOrError { masterCardRecord(f.keyText(1)) };
                                    } };
-    return runCardWrite(window, master, index);
+    return runCardWrite(session, master, index);
 }
 
 QByteArray messagesCardRecord(int slot, const QString &text)
@@ -35,18 +35,18 @@ QByteArray messagesCardRecord(int slot, const QString &text)
     return BuildCardRecord(dec, hex, bin);
 }
 
-quint8 cmdCfgMis(ReaderWindow &window, int index)
+quint8 cmdCfgMis(ReaderSession &session, int index)
 {
     static const CardKind messages { u"InitCfgMis: "_s, u"SetCfgMis: "_s, 2, 3,
-                                     [](const ReaderWindow &w) {
-                                         const int selected = w.selectedMessage();
+                                     [](const ReaderFields &f) {
+                                         const int selected = f.selectedMessage();
                                          return CardRecordOrError { messagesCardRecord(
-                                             selected + 1, w.messageText(selected)) };
+                                             selected + 1, f.messageText(selected)) };
                                      } };
-    return runCardWrite(window, messages, index);
+    return runCardWrite(session, messages, index);
 }
 
-CardRecordOrError configCardRecord(const ConfigFieldTexts &fields, const ReaderWindow &window)
+CardRecordOrError configCardRecord(const ConfigFieldTexts &fields, const ReaderFields &keys)
 {
     // In the order the terminal's card lists them; the read mode is a single digit and
     // always fits.
@@ -72,16 +72,16 @@ CardRecordOrError configCardRecord(const ConfigFieldTexts &fields, const ReaderW
     const QString hex = HexByte(uart0) + HexByte(uart1) + HexNibble(mode) + u"1"_s + u"0F"_s
         + HexNibble(start) + HexNibble(end) + HexByte(block) + HexByte(refresh) + HexByte(backlight)
         + u"FF"_s + u"01"_s;
-    const QByteArray bin = HexToBin(u"0F"_s + normalizedKeyText(window.keyText(sector)) + u"00"_s
-                                    + QString(46, u'0'));
+    const QByteArray bin
+        = HexToBin(u"0F"_s + normalizedKeyText(keys.keyText(sector)) + u"00"_s + QString(46, u'0'));
     return { BuildCardRecord(dec, hex, bin), 0 };
 }
 
-quint8 cmdCfgConfig(ReaderWindow &window, int index)
+quint8 cmdCfgConfig(ReaderSession &session, int index)
 {
     static const CardKind config { u"InitCfgConfig: "_s, u"SetCfgConfig: "_s, 2, 3,
-                                   [](const ReaderWindow &w) {
-                                       return configCardRecord(w.configFieldTexts(), w);
+                                   [](const ReaderFields &f) {
+                                       return configCardRecord(f.configFieldTexts(), f);
                                    } };
-    return runCardWrite(window, config, index);
+    return runCardWrite(session, config, index);
 }

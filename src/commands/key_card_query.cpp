@@ -1,6 +1,6 @@
 #include "key_card_query.h"
 
-#include "commands/reader_window.h"
+#include "commands/reader_session.h"
 #include "link/command_set.h"
 #include "link/frame.h"
 #include "platform/ansi_text.h"
@@ -14,62 +14,63 @@ QString sectorLabel(int sector)
 }
 } // namespace
 
-quint8 cmdGetInfoKeyCard(ReaderWindow &window)
+quint8 cmdGetInfoKeyCard(ReaderSession &session)
 {
-    window.EnableControls(false);
-    window.SetTextStatus(u"GetInfoKeyCard: "_s + window.GetMisResp(Resp::Waiting));
+    ReaderFields &fields = session.fields();
+    session.EnableControls(false);
+    session.showResult(u"GetInfoKeyCard: "_s, Resp::Waiting);
     for (int i = 0; i < kSectors; ++i)
-        window.setKeyText(i, QString());
+        fields.setKeyText(i, QString());
 
     quint8 r = Resp::Success;
     int sector = 0;
     for (; sector < kSectors; ++sector) {
-        window.SetTextStatus(sectorLabel(sector) + window.GetMisResp(Resp::Waiting));
+        session.showResult(sectorLabel(sector), Resp::Waiting);
         QString termId = GetTermID();
         QByteArray data(1, char(sector));
         QByteArray answer;
-        r = window.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
-        window.SetTextStatus(sectorLabel(sector) + window.GetMisResp(r));
+        r = session.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
+        session.showResult(sectorLabel(sector), r);
         if (r != Resp::Success)
             break;
-        window.setKeyText(sector, fromAnsi(answer));
+        fields.setKeyText(sector, fromAnsi(answer));
     }
     if (r == Resp::Success)
-        window.setKeyCardRead();
-    window.SetTextStatus(sectorLabel(sector) + window.GetMisResp(r));
-    window.EnableControls(true);
+        session.setKeyCardRead();
+    session.showResult(sectorLabel(sector), r);
+    session.EnableControls(true);
     return r;
 }
 
-quint8 GetFWVersion(ReaderWindow &window, QString *version)
+quint8 GetFWVersion(ReaderSession &session, QString *version)
 {
     const QString label = u"GetFWVersion: "_s;
-    window.EnableControls(false);
-    window.SetTextStatus(label + window.GetMisResp(Resp::Waiting));
+    session.EnableControls(false);
+    session.showResult(label, Resp::Waiting);
     QString termId = GetTermID();
     QByteArray data("0");
     QByteArray answer;
-    const quint8 r = window.SendCom_RebAns(Cmd::GetFWVersion, termId, data, answer);
+    const quint8 r = session.SendCom_RebAns(Cmd::GetFWVersion, termId, data, answer);
     if (r == Resp::Success) {
-        window.SetTextStatus(label + window.GetMisResp(r) + u" >> "_s + fromAnsi(answer));
+        session.showResult(label, r, u" >> "_s + fromAnsi(answer));
         if (version)
             *version = fromAnsi(answer);
     } else {
-        window.SetTextStatus(label + window.GetMisResp(r));
+        session.showResult(label, r);
     }
-    window.EnableControls(true);
+    session.EnableControls(true);
     return r;
 }
 
-quint8 BeepSound(ReaderWindow &window)
+quint8 BeepSound(ReaderSession &session)
 {
     const QString label = u"BeepSound: "_s;
-    window.EnableControls(false);
-    window.SetTextStatus(label + window.GetMisResp(Resp::Waiting));
+    session.EnableControls(false);
+    session.showResult(label, Resp::Waiting);
     QString termId = GetTermID();
     QByteArray data = '\x01' + QByteArray(40, ' ');
-    const quint8 r = window.SendCommand(Cmd::BeepSound, termId, data);
-    window.SetTextStatus(label + window.GetMisResp(r));
-    window.EnableControls(true);
+    const quint8 r = session.SendCommand(Cmd::BeepSound, termId, data);
+    session.showResult(label, r);
+    session.EnableControls(true);
     return r;
 }

@@ -7,32 +7,34 @@
 #include <QThread>
 
 PortOutcome runOnPort(PortProvider &ports, const LanguageTable &languages, const QString &port,
-                      const QString &operationName, const PortOperation &operation)
+                      Operation id, const ReaderFieldValues &fields, int button)
 {
     PortOutcome outcome;
     outcome.port = port;
-    outcome.operation = operationName;
+    outcome.operation = id;
     QElapsedTimer clock;
     clock.start();
     ReaderSession session(ports, languages);
-    if (session.openPort(port) == 0) {
+    session.ownValues() = fields;
+    if (writesCard(id))
+        session.setKeyCardRead();
+    if (session.run(Operation::OpenPort, { port }) == 0) {
         outcome.opened = true;
         outcome.device = session.deviceName();
-        outcome.result = operation(session, outcome.fields);
+        outcome.result = session.run(id, { port, button }, &outcome.fields);
         if (session.portOpen())
-            session.closePort();
+            session.run(Operation::ClosePort);
     }
     outcome.ms = clock.elapsed();
-    const QString waiting = session.GetMisResp(Resp::Waiting);
-    const QStringList &lines = session.statusLines();
-    outcome.lines = lines;
-    // The open and close lines frame the operation; the operation's own lines are its steps.
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const bool portLine = lines[i].startsWith(QLatin1String("OpenPortCOM:"))
-            || lines[i].startsWith(QLatin1String("ClosePort:"));
-        if ((portLine && outcome.opened) || (!waiting.isEmpty() && lines[i].endsWith(waiting)))
+    // The open and close lines frame the operation; the operation's own lines are its steps,
+    // but for those of a step still waiting.
+    for (const OperationStep &step : session.steps()) {
+        outcome.lines << step.line;
+        const bool portStep
+            = step.operation == Operation::OpenPort || step.operation == Operation::ClosePort;
+        if ((portStep && outcome.opened) || step.result == Resp::Waiting)
             continue;
-        outcome.steps << lines[i];
+        outcome.steps << step.line;
     }
     outcome.text = outcome.steps.value(outcome.steps.size() - 1);
     if (!outcome.opened)

@@ -3,6 +3,9 @@
 // on the owner's thread as each port finishes.
 #pragma once
 
+#include "commands/operations.h"
+#include "commands/reader_fields.h"
+
 #include <QJsonObject>
 #include <QObject>
 #include <QStringList>
@@ -14,14 +17,13 @@
 class LanguageTable;
 class PortProvider;
 class QThread;
-class ReaderSession;
 
 // What one port's operation came to: as the command line prints it and the port finder lists it.
 struct PortOutcome
 {
     QString port; // as given
     QString device; // as opened; empty when it did not open
-    QString operation;
+    Operation operation = Operation::Find;
     bool opened = false;
     int result = 255; // what the operation's last status line ends with; 255: not opened
     QString text; // the last status line
@@ -32,11 +34,11 @@ struct PortOutcome
 };
 Q_DECLARE_METATYPE(PortOutcome)
 
-// Opens `port` in a fresh session on `ports`, runs `operation` (which may fill `fields`) and
-// closes the port again.
-using PortOperation = std::function<quint8(ReaderSession &session, QJsonObject &fields)>;
+// Opens `port` in a fresh session on `ports` whose fields hold `fields`, runs `id` (pressing
+// card button `button`) and closes the port again. A card is written with the keys given, as
+// after a key card query.
 PortOutcome runOnPort(PortProvider &ports, const LanguageTable &languages, const QString &port,
-                      const QString &operationName, const PortOperation &operation);
+                      Operation id, const ReaderFieldValues &fields = {}, int button = 0);
 
 class PortJobs : public QObject
 {

@@ -3,7 +3,7 @@
 // master card's old key goes in only when asked for: it is a secret.
 #pragma once
 
-#include "commands/reader_window.h"
+#include "commands/reader_fields.h"
 
 #include <QString>
 

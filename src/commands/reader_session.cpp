@@ -7,6 +7,8 @@
 #include <QAbstractEventDispatcher>
 #include <QThread>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -20,7 +22,6 @@ constexpr int kTakeWaitingRounds = 16;
 ReaderSession::ReaderSession(PortProvider &ports, const LanguageTable &languages, QObject *parent)
     : QObject(parent)
     , ctlMSComm1(ports)
-    , link(*this)
     , m_languages(languages)
 {
     connect(&ctlMSComm1, &CommControl::OnComm, this, &ReaderSession::ctlMSComm1_OnComm);
@@ -36,13 +37,21 @@ ReaderSession::ReaderSession(PortProvider &ports, const LanguageTable &languages
 ReaderSession::~ReaderSession()
 {
     // A wait still under way (torn down from inside an operation) ends at once.
-    link.abortWaits();
+    m_link.abortWaits();
 }
 
 void ReaderSession::resetState()
 {
-    link.iTimeOut = 0;
+    m_link.iTimeOut = 0;
     m_keyCardRead = false;
+}
+
+quint8 ReaderSession::run(Operation id, const OperationInput &input, QJsonObject *results)
+{
+    const std::optional<Operation> outer = std::exchange(m_operation, id);
+    const quint8 result = runOperation(*this, id, input, results);
+    m_operation = outer;
+    return result;
 }
 
 quint8 ReaderSession::openPort(const QString &portText)
@@ -67,7 +76,7 @@ quint8 ReaderSession::openPort(const QString &portText)
         }
     }
     EnableControls(true);
-    SetTextStatus(statusWithResult(u"OpenPortCOM:"_s, code));
+    showStep(u"OpenPortCOM:"_s, code, statusWithResult(QString(), code));
     return code;
 }
 
@@ -75,14 +84,11 @@ quint8 ReaderSession::closePort()
 {
     quint8 code = kPortWrongState;
     if (m_portOpen == 1) {
-        if (!ctlMSComm1.setPortOpen(false)) {
-            SetTextStatus(statusWithResult(u"ClosePort:"_s, kPortFailed));
-            return kPortFailed;
-        }
-        m_portOpen = 0;
-        code = 0;
+        code = ctlMSComm1.setPortOpen(false) ? 0 : kPortFailed;
+        if (code == 0)
+            m_portOpen = 0;
     }
-    SetTextStatus(statusWithResult(u"ClosePort:"_s, code));
+    showStep(u"ClosePort:"_s, code, statusWithResult(QString(), code));
     return code;
 }
 
@@ -91,20 +97,36 @@ quint8 ReaderSession::SendCom_RebAns(quint8 iCmdCode, QString &sTermID, QByteArr
 {
     if (linkPortOpen())
         emit answerAwaited();
-    return link.SendCom_RebAns(iCmdCode, sTermID, sDataSend, sDataReb);
+    return m_link.SendCom_RebAns(iCmdCode, sTermID, sDataSend, sDataReb);
 }
 
 quint8 ReaderSession::SendCommand(quint8 iFunction, QString &sTermID, QByteArray &sData)
 {
-    return link.SendCommand(iFunction, sTermID, sData);
+    return m_link.SendCommand(iFunction, sTermID, sData);
 }
 
 void ReaderSession::SetTextStatus(const QString &sText)
 {
-    m_lastStatus = sText;
-    if (m_keepStatusLines)
-        m_statusLines << sText;
-    emit statusChanged(sText);
+    showStep(QString(), OperationStep::kNoResult, sText);
+}
+
+void ReaderSession::showStep(const QString &label, int result, const QString &text)
+{
+    const OperationStep step { m_operation, label, result, label + text };
+    m_lastStatus = step.line;
+    if (m_keepSteps)
+        m_steps << step;
+    emit statusChanged(step);
+}
+
+void ReaderSession::showResult(const QString &label, quint8 result, const QString &more)
+{
+    showStep(label, result, GetMisResp(result) + more);
+}
+
+void ReaderSession::ShowMisResp(quint8 bNumResp)
+{
+    showResult(QString(), bNumResp);
 }
 
 QString ReaderSession::GetMisResp(quint8 bNumResp) const
@@ -125,39 +147,6 @@ void ReaderSession::EnableControls(bool bEnable)
         m_portLostPending = false;
         SetTextStatus(GetMis(Mis::PortLost));
     }
-}
-
-QString ReaderSession::keyText(int sector) const
-{
-    return m_fields ? m_fields->keyText(sector) : keys[std::size_t(sector)];
-}
-
-void ReaderSession::setKeyText(int sector, const QString &text)
-{
-    if (m_fields)
-        m_fields->setKeyText(sector, text);
-    else
-        keys[std::size_t(sector)] = text;
-}
-
-QString ReaderSession::oldKeyText() const
-{
-    return m_fields ? m_fields->oldKeyText() : oldKey;
-}
-
-int ReaderSession::selectedMessage() const
-{
-    return m_fields ? m_fields->selectedMessage() : message;
-}
-
-QString ReaderSession::messageText(int index) const
-{
-    return m_fields ? m_fields->messageText(index) : messages[std::size_t(index)];
-}
-
-ConfigFieldTexts ReaderSession::configFieldTexts() const
-{
-    return m_fields ? m_fields->configFieldTexts() : config;
 }
 
 void ReaderSession::linkTakeWaiting()
@@ -183,15 +172,15 @@ void ReaderSession::ctlMSComm1_OnComm()
     if (received.isEmpty())
         return;
     ++m_bytesTaken;
-    link.receiveByte(received[0]);
+    m_link.receiveByte(received[0]);
 }
 
 void ReaderSession::Timer1_Timer()
 {
-    link.Timer1_Timer();
+    m_link.Timer1_Timer();
     // Running in a thread of its own whose owner wants it to end (PortJobs::cancel).
     if (QThread::currentThread()->isInterruptionRequested())
-        link.abortWaits();
+        m_link.abortWaits();
 }
 
 void ReaderSession::onPortLost(const QString &reason)
@@ -199,7 +188,7 @@ void ReaderSession::onPortLost(const QString &reason)
     // The wait under way ends now rather than after its budget, the port is closed as "Cerrar
     // COM" closes it, and every later command of the operation finds it closed. Said at once
     // when idle, else after the operation's own last line.
-    link.portLost(reason);
+    m_link.portLost(reason);
     if (m_portOpen == 1) {
         ctlMSComm1.setPortOpen(false);
         m_portOpen = 0;

@@ -63,7 +63,7 @@ HistoryRecord recordOfOutcome(const PortOutcome &outcome, QLatin1String program,
     record.program = program;
     record.port = outcome.port;
     record.device = outcome.device;
-    record.operation = outcome.operation;
+    record.operation = operationEntry(outcome.operation).name;
     record.lines = outcome.lines;
     record.text = outcome.text;
     record.result = outcome.result;
@@ -71,6 +71,20 @@ HistoryRecord recordOfOutcome(const PortOutcome &outcome, QLatin1String program,
     record.firmware = outcome.fields.value(u"version"_s).toString();
     record.card = card;
     return record;
+}
+
+QJsonObject recordedCard(Operation id, const ReaderFields &fields)
+{
+    switch (operationEntry(id).card) {
+    case RecordedCard::None:
+        return {};
+    case RecordedCard::Messages:
+        return messagesCardFields(fields.selectedMessage() + 1,
+                                  fields.messageText(fields.selectedMessage()));
+    case RecordedCard::Config:
+        return configCardFields(fields.configFieldTexts());
+    }
+    return {};
 }
 
 QJsonObject configCardFields(const ConfigFieldTexts &fields)

@@ -3,12 +3,15 @@
 // of a card and the old key have no place in it.
 #pragma once
 
+#include "commands/operations.h"
+
 #include <QDateTime>
 #include <QJsonObject>
 #include <QStringList>
 
 #include <optional>
 
+class ReaderFields;
 struct ConfigFieldTexts;
 struct PortOutcome;
 
@@ -16,19 +19,13 @@ struct PortOutcome;
 inline constexpr QLatin1String kProgramWindow("window");
 inline constexpr QLatin1String kProgramCli("cli");
 
-// The operations a record names, in the order of their texts; the card ones and the version,
-// beep, key card and find ones carry porteval-cli's command names.
-inline constexpr const char *kHistoryOperations[]
-    = { "open-port",    "close-port", "read-keys", "write-master", "write-messages",
-        "write-config", "version",    "beep",      "find" };
-
 struct HistoryRecord
 {
     QDateTime time; // when the operation started, in UTC
     QString program; // kProgramWindow or kProgramCli
     QString port; // as typed
     QString device; // as opened; empty when the port did not open
-    QString operation; // one of kHistoryOperations
+    QString operation; // the name of an operation of kOperations
     QStringList lines; // every status line, in order
     // The line that says how it ended: the last one, or for porteval-cli, whose lines end with
     // the port's closing, the operation's own last one (with why the port did not open).
@@ -54,5 +51,6 @@ HistoryRecord recordOfOutcome(const PortOutcome &outcome, QLatin1String program,
 // What a card was given, as a record keeps it: the configuration card's eight fields as typed,
 // or the messages card's slot (1 to 8) and text. The master card's only field of its own is the
 // old key, which is never kept.
+QJsonObject recordedCard(Operation id, const ReaderFields &fields);
 QJsonObject configCardFields(const ConfigFieldTexts &fields);
 QJsonObject messagesCardFields(int slot, const QString &text);

@@ -11,11 +11,8 @@ using namespace Qt::StringLiterals;
 
 QString operationText(const QString &operation, const LanguageTable &languages)
 {
-    for (int i = 0; i < int(std::size(kHistoryOperations)); ++i) {
-        if (operation == QLatin1String(kHistoryOperations[i]))
-            return languages.GetMis(Mis::FirstOperation + i);
-    }
-    return operation;
+    const std::optional<Operation> id = operationNamed(operation);
+    return id ? languages.GetMis(operationEntry(*id).textNumber) : operation;
 }
 
 QString programText(const QString &program, const LanguageTable &languages)

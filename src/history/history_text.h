@@ -6,7 +6,7 @@
 
 class LanguageTable;
 
-// The operation's name in words; the name as recorded when it is none of kHistoryOperations.
+// The operation's name in words; the name as recorded when it names none of kOperations.
 QString operationText(const QString &operation, const LanguageTable &languages);
 QString programText(const QString &program, const LanguageTable &languages);
 // "1 (/dev/ttyUSB0)": the port as typed and, when it says more, as opened; demo mode's terminal

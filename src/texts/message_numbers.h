@@ -59,7 +59,7 @@ inline constexpr int HistoryTitle = 229;
 inline constexpr int HistoryFirstColumn = 230;
 inline constexpr int ProgramWindow = 239;
 inline constexpr int ProgramCli = 240;
-inline constexpr int FirstOperation = 241; // in the order of kHistoryOperations
+// 241 to 249: the operations' names, as kOperations numbers them
 inline constexpr int HistoryFilterText = 250;
 inline constexpr int HistoryAllPorts = 251;
 inline constexpr int HistoryAllOutcomes = 252;

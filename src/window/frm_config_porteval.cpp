@@ -1,7 +1,5 @@
 #include "window/frm_config_porteval.h"
 
-#include "commands/cards.h"
-#include "commands/key_card_query.h"
 #include "history/history_record.h"
 #include "platform/shell.h"
 #include "texts/message_numbers.h"
@@ -39,28 +37,28 @@ constexpr qint16 kTooltipSlots = 150;
 frmConfigPorteval::frmConfigPorteval(PortProvider &ports, const QString &languageFolder,
                                      const QString &historyPath, QWidget *parent)
     : QWidget(parent)
-    , session(ports, languages)
+    , m_session(ports, m_languages)
     , m_ports(ports)
     , m_languageFolder(languageFolder)
-    , m_frames(new FrameMonitorModel(languages, this))
+    , m_frames(new FrameMonitorModel(m_languages, this))
     , m_recorder(new OperationRecorder(historyPath, this))
 {
     // The operations read and fill this window's controls; its status line, not a list, keeps
     // what they say.
-    session.useFields(*this);
-    session.keepStatusLines(false);
+    m_session.useFields(*this);
+    m_session.keepSteps(false);
     createControls();
     connectHandlers();
     // The monitor shows what happened before it was opened too: the frames that led to a
     // failure are there when the technician opens it after one.
-    link.setFrameListener([this](const FrameEvent &event) { m_frames->append(event); });
+    m_session.setFrameListener([this](const FrameEvent &event) { m_frames->append(event); });
     Form_Load();
 }
 
 frmConfigPorteval::~frmConfigPorteval()
 {
     // A wait still under way (the window torn down from inside an operation) ends at once.
-    link.abortWaits();
+    m_session.abortWaits();
     // A port finder still probing, and the monitor and the history as they hide, read the
     // language table, which goes before the children.
     qDeleteAll(findChildren<PortFinder *>(Qt::FindDirectChildrenOnly));
@@ -70,30 +68,19 @@ frmConfigPorteval::~frmConfigPorteval()
 
 void frmConfigPorteval::connectHandlers()
 {
-    connect(&session, &ReaderSession::statusChanged, this, &frmConfigPorteval::showStatusLine);
-    connect(&session, &ReaderSession::controlsEnabled, this,
+    connect(&m_session, &ReaderSession::statusChanged, this, &frmConfigPorteval::showStatusLine);
+    connect(&m_session, &ReaderSession::controlsEnabled, this,
             &frmConfigPorteval::showControlsEnabled);
-    connect(&session, &ReaderSession::answerAwaited, this, &frmConfigPorteval::showStopControl);
-    // Every operation the user starts goes through runRecorded.
-    const auto recorded = [this](const char *operation, std::function<quint8()> handler) {
-        return [this, operation, handler] {
-            runRecorded(operation, handler);
-        };
-    };
-    connect(cmdOpenCOM, &QPushButton::clicked, this,
-            recorded("open-port", [this] { return cmdOpenCOM_Click(); }));
-    connect(cmdCloseCOM, &QPushButton::clicked, this,
-            recorded("close-port", [this] { return cmdCloseCOM_Click(); }));
+    connect(&m_session, &ReaderSession::answerAwaited, this, &frmConfigPorteval::showStopControl);
+    connect(cmdOpenCOM, &QPushButton::clicked, this, &frmConfigPorteval::cmdOpenCOM_Click);
+    connect(cmdCloseCOM, &QPushButton::clicked, this, &frmConfigPorteval::cmdCloseCOM_Click);
     connect(lNorvalt, &ClickableLabel::clicked, this, &frmConfigPorteval::lNorvalt_Click);
     connect(cmdGetInfoKeyCard, &QPushButton::clicked, this,
-            recorded("read-keys", [this] { return cmdGetInfoKeyCard_Click(); }));
+            &frmConfigPorteval::cmdGetInfoKeyCard_Click);
     for (int i = 0; i < 2; ++i) {
-        connect(cmdCfgMaster[i], &QPushButton::clicked, this,
-                recorded("write-master", [this, i] { return cmdCfgMaster_Click(i); }));
-        connect(cmdCfgConfig[i], &QPushButton::clicked, this,
-                recorded("write-config", [this, i] { return cmdCfgConfig_Click(i); }));
-        connect(cmdCfgMis[i], &QPushButton::clicked, this,
-                recorded("write-messages", [this, i] { return cmdCfgMis_Click(i); }));
+        connect(cmdCfgMaster[i], &QPushButton::clicked, this, [this, i] { cmdCfgMaster_Click(i); });
+        connect(cmdCfgConfig[i], &QPushButton::clicked, this, [this, i] { cmdCfgConfig_Click(i); });
+        connect(cmdCfgMis[i], &QPushButton::clicked, this, [this, i] { cmdCfgMis_Click(i); });
     }
     for (int i = 0; i < 5; ++i)
         connect(cIdioma[i], &ClickableLabel::clicked, this, [this, i] { cIdioma_Click(i); });
@@ -103,36 +90,33 @@ void frmConfigPorteval::connectHandlers()
     connect(cmdStopWait, &QToolButton::clicked, this, &frmConfigPorteval::cmdStopWait_Click);
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &frmConfigPorteval::cmdStopWait_Click);
-    connect(tools->monitor, &QAction::triggered, this, &frmConfigPorteval::openFrameMonitor);
-    connect(tools->beep, &QAction::triggered, this,
-            recorded("beep", [this] { return BeepSound(); }));
-    connect(tools->findTerminal, &QAction::triggered, this, &frmConfigPorteval::openPortFinder);
-    connect(tools->saveProfile, &QAction::triggered, profiles, &ProfileActions::saveWithDialogs);
-    connect(tools->loadProfile, &QAction::triggered, profiles, &ProfileActions::loadWithDialog);
-    connect(tools->history, &QAction::triggered, this, &frmConfigPorteval::openHistory);
+    connect(m_tools->monitor, &QAction::triggered, this, &frmConfigPorteval::openFrameMonitor);
+    connect(m_tools->beep, &QAction::triggered, this, [this] { runRecorded(Operation::Beep); });
+    connect(m_tools->findTerminal, &QAction::triggered, this, &frmConfigPorteval::openPortFinder);
+    connect(m_tools->saveProfile, &QAction::triggered, m_profiles,
+            &ProfileActions::saveWithDialogs);
+    connect(m_tools->loadProfile, &QAction::triggered, m_profiles, &ProfileActions::loadWithDialog);
+    connect(m_tools->history, &QAction::triggered, this, &frmConfigPorteval::openHistory);
     connect(m_recorder, &OperationRecorder::historyFailed, this,
             &frmConfigPorteval::historyNotWritten);
 }
 
-void frmConfigPorteval::runRecorded(const char *operation, const std::function<quint8()> &handler)
+quint8 frmConfigPorteval::runRecorded(Operation id, int button)
 {
-    const QLatin1String name(operation);
-    QJsonObject card;
-    if (name == QLatin1String("write-config"))
-        card = configCardFields(configFieldTexts());
-    else if (name == QLatin1String("write-messages"))
-        card = messagesCardFields(selectedMessage() + 1, messageText(selectedMessage()));
     // One started inside another's wait (the controls are off then, so it cannot be a reader
     // operation) is part of that one's record.
-    const bool recording = m_recorder->begin(name, cEditCfg1->text(), card);
-    const quint8 result = handler();
+    const QString port = cEditCfg1->text();
+    const bool recording
+        = m_recorder->begin(operationEntry(id).name, port, recordedCard(id, *this));
+    const quint8 result = m_session.run(id, { port, button });
     if (recording)
-        m_recorder->end(result, ctlMSComm1.deviceName());
+        m_recorder->end(result, m_session.deviceName());
+    return result;
 }
 
 void frmConfigPorteval::historyNotWritten(const QString &error)
 {
-    SetTextStatus(GetMis(Mis::HistoryNotWritten).arg(error));
+    m_session.SetTextStatus(GetMis(Mis::HistoryNotWritten).arg(error));
 }
 
 void frmConfigPorteval::Form_Load()
@@ -148,16 +132,16 @@ void frmConfigPorteval::Form_Load()
     }
     lNorvalt->setText(QUrl(QStringLiteral(PORTEVAL_WEB_URL)).host());
 
-    EnableControls(false);
-    session.resetState();
+    m_session.EnableControls(false);
+    m_session.resetState();
     if (!oTooltip)
         oTooltip = std::make_unique<Tooltip>();
     oTooltip->IniMaxTip(kTooltipSlots);
     // Below the port box's own tip, the ports as they are numbered when the tip shows.
     oTooltip->setTextSupplement(cEditCfg1, [this] { return portListForTooltip(); });
-    LoadMisFile();
+    m_languages.LoadMisFile(m_languageFolder);
     IniMis();
-    EnableControls(true);
+    m_session.EnableControls(true);
 }
 
 void frmConfigPorteval::Form_QueryUnload()
@@ -168,7 +152,7 @@ void frmConfigPorteval::Form_QueryUnload()
         m_historyDialog->close();
     oTooltip.reset();
     // The operation under way, if any, stops waiting; its remaining commands fail at once.
-    link.abortWaits();
+    m_session.abortWaits();
 }
 
 void frmConfigPorteval::closeEvent(QCloseEvent *event)
@@ -192,12 +176,12 @@ QString frmConfigPorteval::portListForTooltip() const
 
 quint8 frmConfigPorteval::cmdOpenCOM_Click()
 {
-    return session.openPort(cEditCfg1->text());
+    return runRecorded(Operation::OpenPort);
 }
 
 quint8 frmConfigPorteval::cmdCloseCOM_Click()
 {
-    return session.closePort();
+    return runRecorded(Operation::ClosePort);
 }
 
 void frmConfigPorteval::lNorvalt_Click()
@@ -207,37 +191,22 @@ void frmConfigPorteval::lNorvalt_Click()
 
 quint8 frmConfigPorteval::cmdGetInfoKeyCard_Click()
 {
-    return ::cmdGetInfoKeyCard(session);
+    return runRecorded(Operation::ReadKeys);
 }
 
 quint8 frmConfigPorteval::cmdCfgMaster_Click(int index)
 {
-    return ::cmdCfgMaster(session, index);
+    return runRecorded(Operation::WriteMaster, index);
 }
 
 quint8 frmConfigPorteval::cmdCfgConfig_Click(int index)
 {
-    return ::cmdCfgConfig(session, index);
+    return runRecorded(Operation::WriteConfig, index);
 }
 
 quint8 frmConfigPorteval::cmdCfgMis_Click(int index)
 {
-    return ::cmdCfgMis(session, index);
-}
-
-quint8 frmConfigPorteval::GetFWVersion()
-{
-    return ::GetFWVersion(session);
-}
-
-quint8 frmConfigPorteval::BeepSound()
-{
-    return ::BeepSound(session);
-}
-
-void frmConfigPorteval::EnableControls(bool bEnable)
-{
-    session.EnableControls(bEnable);
+    return runRecorded(Operation::WriteMessages, index);
 }
 
 void frmConfigPorteval::showControlsEnabled(bool enable)
@@ -249,8 +218,8 @@ void frmConfigPorteval::showControlsEnabled(bool enable)
 
 void frmConfigPorteval::RefreshControls()
 {
-    const ControlEnables e
-        = controlEnables({ bPortOpen, bEnableCtrls, bKeyCardRead, cCfgMode->currentText() });
+    const ControlEnables e = controlEnables({ m_session.bPortOpen(), m_session.bEnableCtrls(),
+                                              m_session.bKeyCardRead(), cCfgMode->currentText() });
     cmdOpenCOM->setEnabled(e.openPort);
     cEditCfg1->setEnabled(e.openPort);
     cmdCloseCOM->setEnabled(e.portOpenActions);
@@ -263,7 +232,7 @@ void frmConfigPorteval::RefreshControls()
              fFrame[6], txtNumBloc, txtIniPos, txtFinPos, lLabel[25], lLabel[26], lLabel[27] }) {
         widget->setEnabled(e.dataBlock);
     }
-    tools->setStates(bEnableCtrls, bPortOpen != 0);
+    m_tools->setStates(m_session.bEnableCtrls(), m_session.portOpen());
 }
 
 void frmConfigPorteval::cCfgMode_Change()
@@ -276,52 +245,11 @@ void frmConfigPorteval::cCfgMode_Click()
     RefreshControls();
 }
 
-void frmConfigPorteval::LoadMisFile()
+void frmConfigPorteval::showStatusLine(const OperationStep &step)
 {
-    languages.LoadMisFile(m_languageFolder);
-}
-
-QString frmConfigPorteval::GetMis(int iNumMis) const
-{
-    return languages.GetMis(iNumMis);
-}
-
-QString frmConfigPorteval::GetMisResp(quint8 bNumResp) const
-{
-    return ::GetMisResp(bNumResp, languages);
-}
-
-void frmConfigPorteval::ShowMisResp(quint8 bNumResp)
-{
-    session.ShowMisResp(bNumResp);
-}
-
-void frmConfigPorteval::SetTextStatus(const QString &sText)
-{
-    session.SetTextStatus(sText);
-}
-
-void frmConfigPorteval::showStatusLine(const QString &text)
-{
-    m_recorder->statusLine(text);
-    txtStatus->setText(text);
+    m_recorder->statusLine(step.line);
+    txtStatus->setText(step.line);
     RefreshControls();
-}
-
-void frmConfigPorteval::SetStatus(const QString &sText, quint8 iVal)
-{
-    SetTextStatus(statusWithResult(sText, iVal));
-}
-
-quint8 frmConfigPorteval::SendCommand(quint8 iFunction, QString &sTermID, QByteArray &sData)
-{
-    return session.SendCommand(iFunction, sTermID, sData);
-}
-
-quint8 frmConfigPorteval::SendCom_RebAns(quint8 iCmdCode, QString &sTermID, QByteArray &sDataSend,
-                                         QByteArray &sDataReb)
-{
-    return session.SendCom_RebAns(iCmdCode, sTermID, sDataSend, sDataReb);
 }
 
 void frmConfigPorteval::showStopControl()
@@ -335,12 +263,12 @@ void frmConfigPorteval::showStopControl()
 
 void frmConfigPorteval::cmdStopWait_Click()
 {
-    link.endWait();
+    m_session.endWait();
 }
 
 void frmConfigPorteval::openPortFinder()
 {
-    auto *finder = new PortFinder(m_ports, languages, this);
+    auto *finder = new PortFinder(m_ports, m_languages, this);
     finder->setAttribute(Qt::WA_DeleteOnClose);
     connect(finder, &PortFinder::portChosen, cEditCfg1, &QLineEdit::setText);
     // Each port asked is an operation of its own on record.
@@ -351,7 +279,7 @@ void frmConfigPorteval::openPortFinder()
 void frmConfigPorteval::openFrameMonitor()
 {
     if (!m_monitor) {
-        m_monitor = new FrameMonitor(*m_frames, languages, this);
+        m_monitor = new FrameMonitor(*m_frames, m_languages, this);
         m_monitor->placeBeside(this);
     }
     m_monitor->show();
@@ -362,7 +290,7 @@ void frmConfigPorteval::openFrameMonitor()
 void frmConfigPorteval::openHistory()
 {
     if (!m_historyDialog) {
-        m_historyDialog = new HistoryDialog(m_recorder->path(), languages, this);
+        m_historyDialog = new HistoryDialog(m_recorder->path(), m_languages, this);
         connect(m_recorder, &OperationRecorder::recorded, m_historyDialog,
                 &HistoryDialog::addRecord);
     }
@@ -387,14 +315,29 @@ QString frmConfigPorteval::oldKeyText() const
     return txtOldKey->text();
 }
 
+void frmConfigPorteval::setOldKeyText(const QString &text)
+{
+    setProgramText(txtOldKey, text);
+}
+
 int frmConfigPorteval::selectedMessage() const
 {
     return qMax(0, opCfgMisGroup->checkedId());
 }
 
+void frmConfigPorteval::selectMessage(int index)
+{
+    opCfgMis[index]->setChecked(true);
+}
+
 QString frmConfigPorteval::messageText(int index) const
 {
     return txtCfgMis[index]->text();
+}
+
+void frmConfigPorteval::setMessageText(int index, const QString &text)
+{
+    setProgramText(txtCfgMis[index], text);
 }
 
 ConfigFieldTexts frmConfigPorteval::configFieldTexts() const
@@ -403,4 +346,16 @@ ConfigFieldTexts frmConfigPorteval::configFieldTexts() const
         txtCfgUART0->text(), txtCfgUART1->text(), cCfgMode->currentText(), txtIniPos->text(),
         txtFinPos->text(),   txtNumBloc->text(),  txtCfgTRef->text(),      txtCfgTBack->text()
     };
+}
+
+void frmConfigPorteval::setConfigFieldTexts(const ConfigFieldTexts &texts)
+{
+    const std::pair<QLineEdit *, QString> boxes[]
+        = { { txtCfgUART0, texts.uart0 },        { txtCfgUART1, texts.uart1 },
+            { txtIniPos, texts.startPosition },  { txtFinPos, texts.endPosition },
+            { txtNumBloc, texts.blockNumber },   { txtCfgTRef, texts.refreshTime },
+            { txtCfgTBack, texts.backlightTime } };
+    for (const auto &[box, text] : boxes)
+        setProgramText(box, text);
+    cCfgMode->setEditText(texts.mode);
 }

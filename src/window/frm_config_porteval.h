@@ -1,15 +1,13 @@
 // The program's one window: the port, the key card, the three cards and the language row.
 #pragma once
 
+#include "commands/operations.h"
 #include "commands/reader_session.h"
 #include "texts/language_table.h"
-#include "window/qt_translation.h"
 
-#include <QTimer>
 #include <QWidget>
 
 #include <array>
-#include <functional>
 #include <memory>
 
 class ClickableLabel;
@@ -30,9 +28,11 @@ class QToolButton;
 class ToolActions;
 class Tooltip;
 
-// The window drives one reader session, the one home of the port and the exchange; its
-// handlers keep the design's names and call the session.
-class frmConfigPorteval : public QWidget, public ReaderFields
+// The window shows one reader session, the one home of the port, the exchange and the
+// operations: its handlers keep the design's names and hand each operation to the session, and
+// its controls show what the session says. The controls are found by their object names, which
+// are the design's.
+class frmConfigPorteval : public QWidget, private ReaderFields
 {
     Q_OBJECT
 
@@ -44,13 +44,85 @@ public:
                       const QString &historyPath, QWidget *parent = nullptr);
     ~frmConfigPorteval() override;
 
-    LanguageTable languages; // sMisTable and iIdioma
-    ReaderSession session;
-
     // The version line; in demo mode it says so, in the language shown.
     void setVersionText(const QString &text, bool demo = false);
 
-    // Controls, named and indexed as the handlers know them.
+    const ReaderSession &session() const { return m_session; }
+    const LanguageTable &languages() const { return m_languages; }
+    // The tips, until the window closes.
+    const Tooltip *tooltips() const { return oTooltip.get(); }
+    ProfileActions &profiles() const { return *m_profiles; }
+    // The frame monitor and the history, made on first use; nullptr before. The monitor's rows
+    // are collected from the start.
+    FrameMonitor *frameMonitor() const { return m_monitor; }
+    FrameMonitorModel &frameRows() const { return *m_frames; }
+    HistoryDialog *historyDialog() const { return m_historyDialog; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // Start-up, shut-down and the port. The port handlers and the reader operations return the
+    // result their status line ends with.
+    void Form_Load();
+    void Form_QueryUnload();
+    quint8 cmdOpenCOM_Click();
+    quint8 cmdCloseCOM_Click();
+    void lNorvalt_Click();
+
+    // Reader operations.
+    quint8 cmdGetInfoKeyCard_Click();
+    quint8 cmdCfgMaster_Click(int index);
+    quint8 cmdCfgConfig_Click(int index);
+    quint8 cmdCfgMis_Click(int index);
+
+    // Control state and language.
+    void RefreshControls();
+    void cCfgMode_Change();
+    void cCfgMode_Click();
+    void IniMis();
+    void cIdioma_Click(int index);
+    QString GetMis(int iNumMis) const { return m_languages.GetMis(iNumMis); }
+
+    // Escape or the stop control: the wait under way ends as a time-out would.
+    void cmdStopWait_Click();
+
+    void createControls();
+    void connectHandlers();
+    // Runs an operation of the table that the user started, and puts it on record: the one place
+    // where the window's operations begin and end.
+    quint8 runRecorded(Operation id, int button = 0);
+    // What the session's status lines and control state do to the controls.
+    void showStatusLine(const OperationStep &step);
+    void showControlsEnabled(bool enable);
+    void showStopControl();
+    void historyNotWritten(const QString &error);
+    QString portListForTooltip() const;
+    void showLanguageSelection();
+    void showVersionLine();
+    // "Find the terminal", the frame monitor and the history, each opened from the tools.
+    void openPortFinder();
+    void openFrameMonitor();
+    void openHistory();
+
+    // ReaderFields: the controls the operations read and fill, and a profile loads.
+    QString keyText(int sector) const override;
+    void setKeyText(int sector, const QString &text) override;
+    QString oldKeyText() const override;
+    void setOldKeyText(const QString &text) override;
+    int selectedMessage() const override;
+    void selectMessage(int index) override;
+    QString messageText(int index) const override;
+    void setMessageText(int index, const QString &text) override;
+    ConfigFieldTexts configFieldTexts() const override;
+    void setConfigFieldTexts(const ConfigFieldTexts &texts) override;
+
+    LanguageTable m_languages; // sMisTable and iIdioma
+    ReaderSession m_session;
+    PortProvider &m_ports;
+    QString m_languageFolder;
+
+    // The design's controls, named and indexed as its handlers know them.
     std::array<ClickableLabel *, 5> cIdioma {};
     std::array<QGroupBox *, 8> fFrame {};
     std::array<QLabel *, 28> lLabel {};
@@ -80,104 +152,13 @@ public:
     std::array<QLineEdit *, 8> txtCfgMis {};
     std::array<QPushButton *, 2> cmdCfgMis {};
     QLabel *lVersion = nullptr;
+    std::unique_ptr<Tooltip> oTooltip;
+
     // Beside the design: the control that ends a wait (over the status line's right end while
     // an operation runs), and the tools of the row under the tabs.
     QToolButton *cmdStopWait = nullptr;
-    ToolActions *tools = nullptr;
-    ProfileActions *profiles = nullptr;
-    // The port control, the timer and the exchange live in the session; these are the
-    // design's names for them.
-    QTimer &Timer1 = session.Timer1;
-    CommControl &ctlMSComm1 = session.ctlMSComm1;
-    ReaderLink &link = session.link;
-
-    // Window state, read from the session that keeps it.
-    const quint8 &bPortOpen = session.bPortOpen();
-    const bool &bEnableCtrls = session.bEnableCtrls();
-    const bool &bKeyCardRead = session.bKeyCardRead();
-    std::unique_ptr<Tooltip> oTooltip;
-    QtTranslation qtTexts; // Qt's own dialogs, buttons and menus in the language shown
-
-    // Start-up, shut-down and the port.
-    // The port handlers and the reader operations return the result their status line ends
-    // with, for the history.
-    void Form_Load();
-    void Form_QueryUnload();
-    quint8 cmdOpenCOM_Click();
-    quint8 cmdCloseCOM_Click();
-    void lNorvalt_Click();
-
-    // Reader operations.
-    quint8 cmdGetInfoKeyCard_Click();
-    quint8 cmdCfgMaster_Click(int index);
-    quint8 cmdCfgConfig_Click(int index);
-    quint8 cmdCfgMis_Click(int index);
-    quint8 GetFWVersion();
-    quint8 BeepSound();
-
-    // Control state, language and status line.
-    void EnableControls(bool bEnable);
-    void RefreshControls();
-    void cCfgMode_Change();
-    void cCfgMode_Click();
-    void LoadMisFile();
-    void IniMis();
-    void cIdioma_Click(int index);
-    QString GetMis(int iNumMis) const;
-    QString GetMisResp(quint8 bNumResp) const;
-    void ShowMisResp(quint8 bNumResp);
-    void SetTextStatus(const QString &sText);
-    void SetStatus(const QString &sText, quint8 iVal);
-
-    // The exchange, through the session.
-    quint8 SendCommand(quint8 iFunction, QString &sTermID, QByteArray &sData);
-    quint8 SendCom_RebAns(quint8 iCmdCode, QString &sTermID, QByteArray &sDataSend,
-                          QByteArray &sDataReb);
-
-    // Escape or the stop control: the wait under way ends as a time-out would.
-    void cmdStopWait_Click();
-
-    // "Find the terminal": the port finder, over the ports this window opens.
-    void openPortFinder();
-
-    // The frame monitor, made on first use; nullptr before. Its rows are collected from the
-    // start.
-    void openFrameMonitor();
-    FrameMonitor *frameMonitor() const { return m_monitor; }
-    FrameMonitorModel &frameRows() const { return *m_frames; }
-
-    // Tools > History, made on first use; nullptr before.
-    void openHistory();
-    HistoryDialog *historyDialog() const { return m_historyDialog; }
-
-    // ReaderFields: the controls the operations read and fill.
-    QString keyText(int sector) const override;
-    void setKeyText(int sector, const QString &text) override;
-    QString oldKeyText() const override;
-    int selectedMessage() const override;
-    QString messageText(int index) const override;
-    ConfigFieldTexts configFieldTexts() const override;
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    void createControls();
-    void connectHandlers();
-    // What the session's status lines and control state do to the widgets.
-    void showStatusLine(const QString &text);
-    void showControlsEnabled(bool enable);
-    void showStopControl();
-    // Runs an operation the user started and puts it on record: the one place where the
-    // window's operations begin and end.
-    void runRecorded(const char *operation, const std::function<quint8()> &handler);
-    void historyNotWritten(const QString &error);
-    QString portListForTooltip() const;
-    void showLanguageSelection();
-    void showVersionLine();
-
-    PortProvider &m_ports;
-    QString m_languageFolder;
+    ToolActions *m_tools = nullptr;
+    ProfileActions *m_profiles = nullptr;
     FrameMonitor *m_monitor = nullptr;
     FrameMonitorModel *m_frames = nullptr;
     OperationRecorder *m_recorder = nullptr;

@@ -5,6 +5,7 @@
 #include "window/frm_config_porteval.h"
 #include "window/history_dialog.h"
 #include "window/length_limit_validator.h"
+#include "window/qt_translation.h"
 #include "window/tool_actions.h"
 #include "window/tooltip.h"
 
@@ -70,7 +71,7 @@ void frmConfigPorteval::IniMis()
     oTooltip->IniTip();
 
     for (int i = 0; i < 5; ++i)
-        cIdioma[i]->setText(languages.message(i + 1, kLanguageName));
+        cIdioma[i]->setText(m_languages.message(i + 1, kLanguageName));
     setWindowTitle(GetMis(kWindowTitle));
     for (int i = 0; i < 28; ++i)
         lLabel[i]->setText(GetMis(kFirstLabel + i));
@@ -130,10 +131,11 @@ void frmConfigPorteval::IniMis()
 
     showLanguageSelection();
     showVersionLine();
-    qtTexts.use(GetMis(kLanguageName));
+    if (QtTranslation *qtTexts = QtTranslation::instance())
+        qtTexts->use(GetMis(kLanguageName));
     cmdStopWait->setText(GetMis(Mis::StopWait));
     cmdStopWait->setToolTip(GetMis(Mis::StopWaitTip));
-    tools->retranslate();
+    m_tools->retranslate();
     if (m_monitor)
         m_monitor->retranslate();
     if (m_historyDialog)
@@ -145,7 +147,7 @@ void frmConfigPorteval::IniMis()
 void frmConfigPorteval::showLanguageSelection()
 {
     for (int i = 0; i < 5; ++i) {
-        const bool current = languages.iIdioma == i + 1;
+        const bool current = m_languages.iIdioma == i + 1;
         QFont font = cIdioma[i]->font();
         font.setUnderline(current);
         cIdioma[i]->setFont(font);
@@ -171,6 +173,6 @@ void frmConfigPorteval::cIdioma_Click(int index)
 {
     if (cIdioma[index]->text().isEmpty())
         return;
-    languages.iIdioma = qint16(index + 1);
+    m_languages.iIdioma = qint16(index + 1);
     IniMis();
 }

@@ -323,10 +323,10 @@ void frmConfigPorteval::createControls()
     auto *toolRow = new QHBoxLayout(lVersion);
     toolRow->setContentsMargins(0, 0, 0, 0);
     toolRow->setSpacing(2);
-    tools = new ToolActions(this, fFrame[0], languages);
-    profiles = new ProfileActions(*this);
-    tools->addControlsTo(toolRow);
-    for (QToolButton *button : { tools->monitorButton, tools->toolsButton }) {
+    m_tools = new ToolActions(this, fFrame[0], m_languages);
+    m_profiles = new ProfileActions(*this, *this, m_session);
+    m_tools->addControlsTo(toolRow);
+    for (QToolButton *button : { m_tools->monitorButton, m_tools->toolsButton }) {
         button->setFont(small);
         button->setFixedHeight(lVersion->sizeHint().height());
     }

@@ -5,6 +5,7 @@
 #include "platform/system_ports.h"
 #include "sim/demo_ports.h"
 #include "window/frm_config_porteval.h"
+#include "window/qt_translation.h"
 #include "window/resources/resources.h"
 
 #include <QApplication>
@@ -113,6 +114,8 @@ int main(int argc, char *argv[])
     const bool demoMode = parser.isSet(demo);
     PortProvider &ports = demoMode ? static_cast<PortProvider &>(demoPorts) : systemPorts;
 
+    // Qt's own texts follow the language the window shows.
+    QtTranslation qtTexts;
     // The language files live beside the program.
     frmConfigPorteval window(ports, QCoreApplication::applicationDirPath(), historyFilePath());
     window.setVersionText(u"porteval "_s + QCoreApplication::applicationVersion(), demoMode);

@@ -1,7 +1,5 @@
 #include "port_finder.h"
 
-#include "commands/key_card_query.h"
-#include "commands/reader_session.h"
 #include "texts/language_table.h"
 #include "texts/message_numbers.h"
 
@@ -62,13 +60,7 @@ PortFinder::PortFinder(const PortProvider &ports, const LanguageTable &languages
     const LanguageTable *texts = &languages;
     m_jobs.start(numbers, [source, texts](const QString &port) {
         const std::unique_ptr<PortProvider> own = source->clone();
-        return runOnPort(*own, *texts, port, u"find"_s,
-                         [](ReaderSession &session, QJsonObject &fields) {
-                             QString version;
-                             const quint8 result = GetFWVersion(session, &version);
-                             fields.insert(u"version"_s, version);
-                             return result;
-                         });
+        return runOnPort(*own, *texts, port, Operation::Find);
     });
 }
 

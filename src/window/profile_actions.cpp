@@ -1,56 +1,46 @@
 #include "profile_actions.h"
 
+#include "commands/reader_session.h"
 #include "texts/message_numbers.h"
-#include "window/frm_config_porteval.h"
-#include "window/length_limit_validator.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QRadioButton>
 
 using namespace Qt::StringLiterals;
 
-ProfileActions::ProfileActions(frmConfigPorteval &window)
+ProfileActions::ProfileActions(QWidget &window, ReaderFields &fields, ReaderSession &session)
     : QObject(&window)
     , m_window(window)
+    , m_fields(fields)
+    , m_session(session)
 { }
 
-Profile ProfileActions::fromWindow() const
+Profile ProfileActions::fromFields() const
 {
     Profile profile;
-    profile.config = m_window.configFieldTexts();
-    profile.slot = m_window.selectedMessage() + 1;
-    for (int i = 0; i < 8; ++i)
-        profile.messages[std::size_t(i)] = m_window.messageText(i);
+    profile.config = m_fields.configFieldTexts();
+    profile.slot = m_fields.selectedMessage() + 1;
+    for (int i = 0; i < kMessageSlots; ++i)
+        profile.messages[std::size_t(i)] = m_fields.messageText(i);
     return profile;
 }
 
-void ProfileActions::toWindow(const Profile &profile)
+void ProfileActions::toFields(const Profile &profile)
 {
-    const ConfigFieldTexts &c = profile.config;
-    const std::pair<QLineEdit *, QString> fields[]
-        = { { m_window.txtCfgUART0, c.uart0 },        { m_window.txtCfgUART1, c.uart1 },
-            { m_window.txtIniPos, c.startPosition },  { m_window.txtFinPos, c.endPosition },
-            { m_window.txtNumBloc, c.blockNumber },   { m_window.txtCfgTRef, c.refreshTime },
-            { m_window.txtCfgTBack, c.backlightTime } };
-    for (const auto &[box, text] : fields)
-        setProgramText(box, text);
-    m_window.cCfgMode->setEditText(c.mode);
-    for (int i = 0; i < 8; ++i)
-        setProgramText(m_window.txtCfgMis[i], profile.messages[std::size_t(i)]);
-    m_window.opCfgMis[profile.slot - 1]->setChecked(true);
+    m_fields.setConfigFieldTexts(profile.config);
+    for (int i = 0; i < kMessageSlots; ++i)
+        m_fields.setMessageText(i, profile.messages[std::size_t(i)]);
+    m_fields.selectMessage(profile.slot - 1);
     if (profile.oldKey)
-        setProgramText(m_window.txtOldKey, *profile.oldKey);
+        m_fields.setOldKeyText(*profile.oldKey);
 }
 
 QString ProfileActions::why(const ProfileError &error) const
 {
     const QString text = error.kind == ProfileError::System
         ? QString()
-        : m_window.GetMis(Mis::FirstProfileError + error.kind);
+        : m_session.GetMis(Mis::FirstProfileError + error.kind);
     if (text.isEmpty()) // the system's own words, or a language file without these texts
         return error.text();
     return error.kind == ProfileError::TooLong ? text.arg(error.key).arg(error.limit) : text;
@@ -58,42 +48,42 @@ QString ProfileActions::why(const ProfileError &error) const
 
 bool ProfileActions::saveTo(const QString &path, bool withOldKey)
 {
-    Profile profile = fromWindow();
+    Profile profile = fromFields();
     if (withOldKey)
-        profile.oldKey = m_window.oldKeyText();
+        profile.oldKey = m_fields.oldKeyText();
     ProfileError error;
     const bool saved = saveProfile(path, profile, &error);
     const QString file = QDir::toNativeSeparators(path);
-    m_window.SetTextStatus(saved ? m_window.GetMis(Mis::ProfileSaved).arg(file)
-                                 : m_window.GetMis(Mis::ProfileNotSaved).arg(file, why(error)));
+    m_session.SetTextStatus(saved ? m_session.GetMis(Mis::ProfileSaved).arg(file)
+                                  : m_session.GetMis(Mis::ProfileNotSaved).arg(file, why(error)));
     return saved;
 }
 
 bool ProfileActions::loadFrom(const QString &path)
 {
     ProfileError error;
-    const std::optional<Profile> profile = loadProfile(path, fromWindow(), &error);
+    const std::optional<Profile> profile = loadProfile(path, fromFields(), &error);
     const QString file = QDir::toNativeSeparators(path);
     if (!profile) {
-        m_window.SetTextStatus(m_window.GetMis(Mis::ProfileRejected).arg(file, why(error)));
+        m_session.SetTextStatus(m_session.GetMis(Mis::ProfileRejected).arg(file, why(error)));
         return false;
     }
-    toWindow(*profile);
-    m_window.SetTextStatus(m_window.GetMis(Mis::ProfileLoaded).arg(file));
+    toFields(*profile);
+    m_session.SetTextStatus(m_session.GetMis(Mis::ProfileLoaded).arg(file));
     return true;
 }
 
 void ProfileActions::saveWithDialogs()
 {
-    const QString filter = m_window.GetMis(Mis::ProfileFiles) + u" (*.ini)"_s;
-    const QString path = QFileDialog::getSaveFileName(&m_window, m_window.GetMis(Mis::SaveProfile),
+    const QString filter = m_session.GetMis(Mis::ProfileFiles) + u" (*.ini)"_s;
+    const QString path = QFileDialog::getSaveFileName(&m_window, m_session.GetMis(Mis::SaveProfile),
                                                       u"site.ini"_s, filter);
     if (path.isEmpty())
         return;
     // The key stays out unless the user says otherwise: No is the default answer.
     const bool withOldKey
-        = QMessageBox::question(&m_window, m_window.GetMis(Mis::SaveProfile),
-                                m_window.GetMis(Mis::ProfileIncludeKey),
+        = QMessageBox::question(&m_window, m_session.GetMis(Mis::SaveProfile),
+                                m_session.GetMis(Mis::ProfileIncludeKey),
                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes;
     saveTo(path, withOldKey);
@@ -101,8 +91,8 @@ void ProfileActions::saveWithDialogs()
 
 void ProfileActions::loadWithDialog()
 {
-    const QString filter = m_window.GetMis(Mis::ProfileFiles) + u" (*.ini);;* (*)"_s;
-    const QString path = QFileDialog::getOpenFileName(&m_window, m_window.GetMis(Mis::LoadProfile),
+    const QString filter = m_session.GetMis(Mis::ProfileFiles) + u" (*.ini);;* (*)"_s;
+    const QString path = QFileDialog::getOpenFileName(&m_window, m_session.GetMis(Mis::LoadProfile),
                                                       QString(), filter);
     if (!path.isEmpty())
         loadFrom(path);

@@ -6,14 +6,18 @@
 
 #include <QObject>
 
-class frmConfigPorteval;
+class ReaderFields;
+class ReaderSession;
+class QWidget;
 
 class ProfileActions : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit ProfileActions(frmConfigPorteval &window);
+    // Loads into and saves from `fields`; says how it went on `session`'s status line, in its
+    // language; its dialogs belong to `window`.
+    ProfileActions(QWidget &window, ReaderFields &fields, ReaderSession &session);
 
     // The dialogs: a file to save to, whether the old key goes in, or a file to load.
     void saveWithDialogs();
@@ -23,12 +27,14 @@ public:
     bool saveTo(const QString &path, bool withOldKey);
     bool loadFrom(const QString &path);
 
-    Profile fromWindow() const;
-    void toWindow(const Profile &profile);
+    Profile fromFields() const;
+    void toFields(const Profile &profile);
 
 private:
     // Why a profile was refused, in the language shown.
     QString why(const ProfileError &error) const;
 
-    frmConfigPorteval &m_window;
+    QWidget &m_window;
+    ReaderFields &m_fields;
+    ReaderSession &m_session;
 };

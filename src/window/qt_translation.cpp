@@ -1,30 +1,41 @@
 #include "qt_translation.h"
 
+#include "texts/language_list.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 
 using namespace Qt::StringLiterals;
 
-QtTranslation::QtTranslation() = default;
+namespace {
+QtTranslation *theTranslation = nullptr;
+} // namespace
+
+QtTranslation::QtTranslation()
+{
+    Q_ASSERT(!theTranslation);
+    theTranslation = this;
+}
 
 // The translator removes itself from the application as it goes.
-QtTranslation::~QtTranslation() = default;
+QtTranslation::~QtTranslation()
+{
+    theTranslation = nullptr;
+}
+
+QtTranslation *QtTranslation::instance()
+{
+    return theTranslation;
+}
 
 QString QtTranslation::qtLanguage(const QString &languageName)
 {
-    // By the language's own name, whatever slot its file went into. Qt translates into
-    // Brazilian Portuguese only: closer to European Portuguese than Qt's English.
-    static const std::pair<QString, QString> known[] = {
-        { u"Español"_s, u"es"_s },
-        { u"Català"_s, u"ca"_s },
-        { u"Français"_s, u"fr"_s },
-        { u"Português"_s, u"pt_BR"_s },
-    };
+    // By the language's own name, whatever slot its file went into.
     const QString name = languageName.trimmed();
-    for (const auto &[own, qt] : known) {
-        if (name.compare(own, Qt::CaseInsensitive) == 0)
-            return qt;
+    for (const LanguageEntry &language : kLanguages) {
+        if (name.compare(QStringView(language.ownName), Qt::CaseInsensitive) == 0)
+            return QLatin1String(language.qtName);
     }
     return {};
 }

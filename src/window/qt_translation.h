@@ -1,5 +1,6 @@
 // Qt's own texts (standard buttons, file dialogs, context menus) in the language the window
-// shows, from Qt's translation files.
+// shows, from Qt's translation files. Qt's translator is the application's: main makes the one
+// QtTranslation, and every window has it follow the language it shows.
 #pragma once
 
 #include <QString>
@@ -14,6 +15,8 @@ class QtTranslation
 public:
     QtTranslation();
     ~QtTranslation();
+    // The application's, while it exists; nullptr when none was made.
+    static QtTranslation *instance();
     QtTranslation(const QtTranslation &) = delete;
     QtTranslation &operator=(const QtTranslation &) = delete;
 

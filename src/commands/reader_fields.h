@@ -1,10 +1,7 @@
-// What a reader operation needs of the window it runs in: the exchange, the status line, the
-// control state, and the controls it reads and fills. The reader session implements it for the
-// window and the command line alike, and so does the test bench, so that every operation runs
-// without widgets too.
+// The fields a reader operation reads and fills: the sector keys, the old key, the message slots
+// and the configuration card's fields. The window's controls hold them, or plain values do.
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 
 #include <array>
@@ -43,7 +40,8 @@ struct ReaderFieldValues
     };
 };
 
-// The controls an operation reads and fills: the window's own, or plain values.
+// The controls an operation reads and fills, and a profile loads: the window's own, or plain
+// values.
 class ReaderFields
 {
 public:
@@ -52,24 +50,36 @@ public:
     virtual QString keyText(int sector) const = 0;
     virtual void setKeyText(int sector, const QString &text) = 0;
     virtual QString oldKeyText() const = 0;
+    virtual void setOldKeyText(const QString &text) = 0;
     // Index (0 to 7) of the selected message option button.
     virtual int selectedMessage() const = 0;
+    virtual void selectMessage(int index) = 0;
     virtual QString messageText(int index) const = 0;
+    virtual void setMessageText(int index, const QString &text) = 0;
     virtual ConfigFieldTexts configFieldTexts() const = 0;
+    virtual void setConfigFieldTexts(const ConfigFieldTexts &texts) = 0;
 };
 
-class ReaderWindow : public ReaderFields
+// The fields as plain values: a session's own when no window shows them.
+class ReaderFieldStore final : public ReaderFields
 {
 public:
-    virtual quint8 SendCom_RebAns(quint8 iCmdCode, QString &sTermID, QByteArray &sDataSend,
-                                  QByteArray &sDataReb)
-        = 0;
-    virtual quint8 SendCommand(quint8 iFunction, QString &sTermID, QByteArray &sData) = 0;
+    ReaderFieldValues values;
 
-    virtual void SetTextStatus(const QString &sText) = 0;
-    virtual QString GetMisResp(quint8 bNumResp) const = 0;
-    virtual QString GetMis(int iNumMis) const = 0;
-    virtual void EnableControls(bool bEnable) = 0;
-    // bKeyCardRead = True; nothing ever sets it back.
-    virtual void setKeyCardRead() = 0;
+    QString keyText(int sector) const override { return values.keys[std::size_t(sector)]; }
+    void setKeyText(int sector, const QString &text) override
+    {
+        values.keys[std::size_t(sector)] = text;
+    }
+    QString oldKeyText() const override { return values.oldKey; }
+    void setOldKeyText(const QString &text) override { values.oldKey = text; }
+    int selectedMessage() const override { return values.message; }
+    void selectMessage(int index) override { values.message = index; }
+    QString messageText(int index) const override { return values.messages[std::size_t(index)]; }
+    void setMessageText(int index, const QString &text) override
+    {
+        values.messages[std::size_t(index)] = text;
+    }
+    ConfigFieldTexts configFieldTexts() const override { return values.config; }
+    void setConfigFieldTexts(const ConfigFieldTexts &texts) override { values.config = texts; }
 };

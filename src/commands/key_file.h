@@ -1,6 +1,6 @@
-// The key files of the command line: the sixteen keys a key card query read, one per line in
-// sector order, as the window's key boxes would hold them. They are secrets, so the file is
-// readable by its owner only.
+// Key files: the sixteen keys a key card query read, one per line in sector order, as
+// porteval-cli read-keys -o writes them and the card commands' --keys reads them. They are
+// secrets, so the file is readable by its owner only.
 #pragma once
 
 #include <QByteArray>
