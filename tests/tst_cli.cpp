@@ -6,6 +6,7 @@
 #include "commands/key_file.h"
 #include "commands/port_jobs.h"
 #include "history/history_file.h"
+#include "history/history_text.h"
 #include "host.h"
 #include "link/command_set.h"
 #include "link/frame.h"
@@ -107,6 +108,8 @@ private slots:
     void historyOfManyWritersAtOnce();
     void localeLanguage_data();
     void localeLanguage();
+    void operationTable_data();
+    void operationTable();
 
 private:
     QTemporaryDir m_dir;
@@ -627,6 +630,78 @@ void TestCli::localeLanguage()
     QFETCH(QStringList, variables);
     QFETCH(int, file);
     QCOMPARE(languageFileOfLocale(variables[0], variables[1], variables[2]), file);
+}
+
+// Every operation of the table runs from the command line, on the demo terminal, ending with 0
+// (the port's two frame every command) and goes on record by its name, which every language file
+// puts in words; a name the table lacks is refused with exit 2.
+void TestCli::operationTable_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("english"); // its name in words
+    const QHash<QString, QString> english {
+        { u"open-port"_s, u"Open port"_s },
+        { u"close-port"_s, u"Close port"_s },
+        { u"find"_s, u"Find the terminal"_s },
+        { u"version"_s, u"Firmware version"_s },
+        { u"beep"_s, u"Beep"_s },
+        { u"read-keys"_s, u"Key card query"_s },
+        { u"write-master"_s, u"Master card"_s },
+        { u"write-messages"_s, u"Messages card"_s },
+        { u"write-config"_s, u"Configuration card"_s },
+    };
+    for (const OperationEntry &entry : kOperations)
+        QTest::newRow(entry.name.data()) << QString(entry.name) << english.value(entry.name);
+    QTest::newRow("not in the table") << u"write-card"_s << QString();
+}
+
+void TestCli::operationTable()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, english);
+    const QString history = m_dir.filePath(u"table.jsonl"_s);
+    QFile::remove(history);
+    qputenv("PORTEVAL_HISTORY", history.toLocal8Bit());
+    const QString keys = m_dir.filePath(u"table-run-keys.txt"_s);
+    QString error;
+    QVERIFY(writeKeyFile(keys, defaultSimKeys(), &error));
+    const std::optional<Operation> id = operationNamed(name);
+    QStringList arguments { name, u"--demo"_s, u"--json"_s };
+    if (id && writesCard(*id))
+        arguments << u"--keys"_s << keys;
+    if (id == Operation::WriteMaster)
+        arguments << u"--old-key"_s << u"0"_s;
+    if (id == Operation::WriteMessages)
+        arguments << u"--text"_s << u"Hola"_s;
+    const bool command = !id || operationEntry(*id).isCommand;
+    const CliRun run = runCli(command ? arguments : QStringList { u"version"_s, u"--demo"_s });
+    if (!id) {
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.errors.contains(u"unknown command: "_s + name), qPrintable(run.errors));
+        return;
+    }
+    QCOMPARE(run.exitCode, 0);
+    const QList<HistoryRecord> records = HistoryFile(history).read().records;
+    QCOMPARE(records.size(), 1);
+    if (command) {
+        QCOMPARE(records[0].operation, name);
+        QCOMPARE(run.objects.value(0)[u"operation"_s].toString(), name);
+    } else {
+        const QStringList &lines = records[0].lines;
+        QVERIFY((id == Operation::OpenPort ? lines.first() : lines.last())
+                    .startsWith(id == Operation::OpenPort ? u"OpenPortCOM:"_s : u"ClosePort:"_s));
+    }
+    LanguageTable languages;
+    languages.LoadMisFile(QStringLiteral(PORTEVAL_LANG_DIR));
+    for (int file = 1; file <= 5; ++file) {
+        const QString text
+            = languages.message(languages.slotOfFile(file), operationEntry(*id).textNumber);
+        QVERIFY2(!text.isEmpty(), qPrintable(u"file %1"_s.arg(file)));
+        if (file == 2) {
+            languages.iIdioma = qint16(languages.slotOfFile(file));
+            QCOMPARE(operationText(name, languages), english);
+        }
+    }
 }
 
 QTEST_MAIN(TestCli)

@@ -9,6 +9,8 @@
 #include "platform/number_text.h"
 #include "sim/terminal_engine.h"
 #include "test_support.h"
+#include "texts/message_numbers.h"
+#include "window/frame_monitor_model.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -29,6 +31,13 @@ quint8 queryKey(ReaderBench &bench, QByteArray &answer)
     QByteArray data(1, '\x04');
     answer = "untouched";
     return bench.session.SendCom_RebAns(Cmd::GetInfoKeyCard, termId, data, answer);
+}
+
+// Message `number` in English.
+QString englishLine(int number)
+{
+    LanguageTable languages;
+    return ReaderBench::englishTexts(languages).GetMis(number);
 }
 
 QStringList traced; // the frame trace's lines
@@ -138,6 +147,78 @@ private slots:
         QCOMPARE(bench.session.bKeyCardRead(), readBefore || reached == 16);
         for (int i = 0; i < 16; ++i)
             QCOMPARE(bench.values.keys[i], i < reached ? bench.terminal().keys()[i] : QString());
+    }
+
+    // The session's signals as the window and the port jobs take them, in order: each status
+    // line with the operation and the code it reports, the controls, the answer awaited. A port
+    // lost while idle is said at once; during an operation, after that operation's last line.
+    void sessionSignals_data()
+    {
+        QTest::addColumn<QString>("rule"); // the terminal's
+        QTest::addColumn<QStringList>("script"); // the operations run, port "1"
+        QTest::addColumn<QStringList>(
+            "expected"); // "off", "on", "awaited", "<operation> <code> <text>"
+        const QString lost = u"- -1 "_s + englishLine(Mis::PortLost);
+        QTest::newRow("opened") << QString() << QStringList { u"open-port"_s }
+                                << QStringList { u"off"_s, u"on"_s, u"open-port 0 OK"_s };
+        QTest::newRow("opened twice")
+            << QString() << QStringList { u"open-port"_s, u"open-port"_s }
+            << QStringList { u"off"_s, u"on"_s, u"open-port 0 OK"_s,
+                             u"off"_s, u"on"_s, u"open-port 1 ERROR( 1)"_s };
+        QTest::newRow("closed") << QString() << QStringList { u"open-port"_s, u"close-port"_s }
+                                << QStringList { u"off"_s, u"on"_s, u"open-port 0 OK"_s,
+                                                 u"close-port 0 OK"_s };
+        QTest::newRow("closed while closed") << QString() << QStringList { u"close-port"_s }
+                                             << QStringList { u"close-port 1 ERROR( 1)"_s };
+        QTest::newRow("lost while idle")
+            << u"0xBB vanish"_s << QStringList { u"open-port"_s, u"beep"_s }
+            << QStringList { u"off"_s,
+                             u"on"_s,
+                             u"open-port 0 OK"_s,
+                             u"off"_s,
+                             u"beep 30 Waiting for the answer..."_s,
+                             u"beep 0 OK"_s,
+                             u"on"_s,
+                             lost };
+        QTest::newRow("lost during an operation, said after it")
+            << u"0x72:0 vanish"_s << QStringList { u"open-port"_s, u"read-keys"_s }
+            << QStringList { u"off"_s,
+                             u"on"_s,
+                             u"open-port 0 OK"_s,
+                             u"off"_s,
+                             u"read-keys 30 Waiting for the answer..."_s,
+                             u"read-keys 30 Waiting for the answer..."_s,
+                             u"awaited"_s,
+                             u"read-keys 31 No answer from terminal (time-out)"_s,
+                             u"read-keys 31 No answer from terminal (time-out)"_s,
+                             u"on"_s,
+                             u"read-keys -1 "_s + englishLine(Mis::PortLost) };
+    }
+
+    void sessionSignals()
+    {
+        QFETCH(QString, rule);
+        QFETCH(QStringList, script);
+        QFETCH(QStringList, expected);
+        LanguageTable languages;
+        DemoPorts ports;
+        ReaderSession session(ports, ReaderBench::englishTexts(languages));
+        QStringList seen;
+        connect(&session, &ReaderSession::controlsEnabled, this,
+                [&seen](bool on) { seen << (on ? u"on"_s : u"off"_s); });
+        connect(&session, &ReaderSession::answerAwaited, this, [&seen] { seen << u"awaited"_s; });
+        connect(&session, &ReaderSession::statusChanged, this, [&seen](const OperationStep &step) {
+            // The code's text, without its label: the labels are the operations' own.
+            seen << (step.operation ? QString(operationEntry(*step.operation).name) : u"-"_s) + u' '
+                    + QString::number(step.result) + u' '
+                    + step.line.mid(step.label.size()).trimmed();
+        });
+        for (const QString &name : script) {
+            if (session.portOpen() && !rule.isEmpty())
+                QVERIFY(ports.lastDevice()->terminal().addRule(rule));
+            session.run(*operationNamed(name), { u"1"_s });
+        }
+        QTRY_COMPARE(seen, expected);
     }
 
     void firmwareVersionAndBeep()
@@ -500,15 +581,63 @@ private slots:
                                 + (showKeys ? u"80 82 B2 C3 D4 E5 F6"_s : u"** ** ** ** ** ** **"_s)
                                 + u" 00 80 82"_s),
                  qPrintable(block));
+    }
 
-        // Set aside before a command, whatever was sent before: a key left in the line by an
-        // earlier program's query reaches a fresh trace masked all the same.
-        FrameTrace fresh;
-        QString setAside;
-        fresh.setListener([&setAside](const FrameEvent &event) { setAside = event.hex(false); });
-        const QByteArray leftOver = framed(hex("1B 00 14 00 00 00 00 00") + "A0A1A2A3A4A0");
-        fresh.received(leftOver, ParseAnswer(leftOver), true);
-        QCOMPARE(setAside.count(u"**"_s), 12);
+    // Whatever arrives while no command waits is set aside with the event loop turning, as in the
+    // window: never an answer, its data masked whole in the trace and in the monitor, whatever
+    // was sent last; a row never shows an answer again. The next command gets its own answer.
+    void setAside_data()
+    {
+        QTest::addColumn<QString>("before"); // what ran first: "", version, card
+        QTest::addColumn<QByteArray>("stale");
+        QTest::addColumn<QByteArray>("rowShown"); // the last set-aside row's bytes
+        const QByteArray key = buildAnswerFrame(0, "A1B2C3D4E5F6");
+        const QByteArray junk("A1B2C3D4E5F6");
+        QTest::newRow("idle before the first command") << QString() << key << key;
+        QTest::newRow("idle after a version query") << u"version"_s << key << key;
+        QTest::newRow("idle after a card operation") << u"card"_s << key << key;
+        QTest::newRow("a tail without its start") << QString() << key.mid(4) << key.mid(4);
+        QTest::newRow("junk after an accepted frame") << QString() << key + junk << junk;
+    }
+
+    void setAside()
+    {
+        QFETCH(QString, before);
+        QFETCH(QByteArray, stale);
+        QFETCH(QByteArray, rowShown);
+        ReaderBench bench;
+        LanguageTable languages;
+        FrameMonitorModel monitor(languages);
+        QList<FrameEvent> setAside;
+        bench.session.setFrameListener([&](const FrameEvent &event) {
+            monitor.append(event);
+            if (event.setAside)
+                setAside << event;
+        });
+        if (before == u"version")
+            GetFWVersion(bench.session);
+        else if (before == u"card")
+            bench.session.run(Operation::WriteMaster, { {}, 1 });
+        traced.clear();
+        QLoggingCategory::setFilterRules(u"porteval.link.debug=true"_s);
+        const QtMessageHandler previous = qInstallMessageHandler(traceOnly);
+        const quint64 received = bench.session.bytesReceived();
+        bench.terminal().sendRaw(stale);
+        QTRY_COMPARE(bench.session.bytesReceived(), received + stale.size());
+        QString version;
+        QCOMPARE(int(GetFWVersion(bench.session, &version)), 0);
+        QLoggingCategory::setFilterRules(QString());
+        qInstallMessageHandler(previous);
+
+        QCOMPARE(version, u"PTV-SIM 1.0"_s);
+        QVERIFY(!setAside.isEmpty());
+        QCOMPARE(setAside.last().frame, rowShown);
+        monitor.flush();
+        const QString keyInHex = QString::fromLatin1(QByteArray("A1B2").toHex(' ').toUpper());
+        QString shown = traced.join(u'\n');
+        for (int row = 0; row < monitor.rowCount(); ++row)
+            shown += u'\n' + monitor.rowText(row);
+        QVERIFY2(shown.contains(u"set aside"_s) && !shown.contains(keyInHex), qPrintable(shown));
     }
 
     // Each row is read whole, byte by byte and two bytes at a time.

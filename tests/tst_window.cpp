@@ -2,6 +2,7 @@
 // and the reader operations run from their buttons against the simulated terminal, the tips and
 // the history.
 #include "history/history_file.h"
+#include "platform/durable_file.h"
 #include "sim/demo_ports.h"
 #include "temporary_history.h"
 #include "texts/message_numbers.h"
@@ -34,6 +35,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMutex>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -478,8 +480,9 @@ private slots:
         c.actionHistory->trigger();
         HistoryDialog *dialog = window.historyDialog();
         QVERIFY(dialog && dialog->isVisible());
-        c.cmdGetInfoKeyCard->click(); // added as it ends
+        c.cmdGetInfoKeyCard->click(); // added once written
         HistoryModel &rows = dialog->model();
+        QTRY_COMPARE(rows.rowCount(), 5);
         QStringList portColumn;
         for (int row = 0; row < rows.rowCount(); ++row)
             portColumn << rows.cellText(row, HistoryModel::Port).section(u' ', 0, 0);
@@ -603,39 +606,86 @@ private slots:
         QVERIFY2(stray.isEmpty(), qPrintable(stray.join(u", "_s)));
     }
 
-    // A history that cannot be written is said on the status line, in the window's language,
-    // after the operation that could not go on record.
-    void historyNotWritten_data()
+    // What became of an operation's record, said on the status line in the window's language
+    // after the operation: nothing when it is on the disk, else written but not confirmed, or
+    // not written. The syncs made: the file, and its folder when the file is new. A record goes
+    // out once, however it went, and a slow disk never holds the window up.
+    void historyOutcomes_data()
     {
         QTest::addColumn<QString>("name"); // in a folder holding a file "plain"
         QTest::addColumn<QString>("linkTo"); // the history is a link to it, if given
+        QTest::addColumn<int>("failure"); // the error number each sync of the file fails with
+        QTest::addColumn<int>("delayMs"); // how long each sync takes
         QTest::addColumn<int>("language");
-        QTest::newRow("its folder is a file") << u"plain/history.jsonl"_s << QString() << 0;
+        QTest::addColumn<int>("said"); // the status line's message; 0: none of its own
+        QTest::addColumn<QStringList>("syncs"); // of the file and of "the folder", in order
+        const QString file = u"history.jsonl"_s, folder = u"the folder"_s;
+        QTest::newRow("on the disk, a new file")
+            << file << QString() << 0 << 0 << 1 << 0 << QStringList { file, folder, file };
+        QTest::newRow("on the disk, slowly")
+            << file << QString() << 0 << 2000 << 2 << 0 << QStringList { file, folder, file };
+        QTest::newRow("not confirmed") << file << QString() << EIO << 0 << 0
+                                       << Mis::HistoryNotConfirmed << QStringList { file, file };
+        QTest::newRow("not written: its folder is a file")
+            << u"plain/history.jsonl"_s << QString() << 0 << 0 << 3 << Mis::HistoryNotWritten
+            << QStringList();
 #ifdef Q_OS_LINUX
-        QTest::newRow("a device that cannot be flushed to a disk")
-            << u"null.jsonl"_s << u"/dev/null"_s << 1;
+        QTest::newRow("not confirmed: a device without a disk")
+            << u"null.jsonl"_s << u"/dev/null"_s << 0 << 0 << 4 << Mis::HistoryNotConfirmed
+            << QStringList { u"null.jsonl"_s, u"null.jsonl"_s };
 #endif
     }
 
-    void historyNotWritten()
+    void historyOutcomes()
     {
         QFETCH(QString, name);
         QFETCH(QString, linkTo);
+        QFETCH(int, failure);
+        QFETCH(int, delayMs);
         QFETCH(int, language);
+        QFETCH(int, said);
+        QFETCH(QStringList, syncs);
         QTemporaryDir dir;
         QFile plain(dir.filePath(u"plain"_s));
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.close();
         QVERIFY(linkTo.isEmpty() || QFile::link(linkTo, dir.filePath(name)));
-        RecordingPorts ports;
-        frmConfigPorteval window(ports, languageDir, dir.filePath(name));
-        const WindowControls c(window);
-        QTest::mouseClick(c.cIdioma[language], Qt::LeftButton);
-        c.cmdOpenCOM->click();
-        const QString said = window.languages().GetMis(Mis::HistoryNotWritten).section(u'%', 0, 0);
-        const QString status = c.txtStatus->text();
-        QVERIFY2(!said.isEmpty() && status.startsWith(said) && status.size() > said.size(),
-                 qPrintable(status));
+        QMutex guard;
+        QStringList synced;
+        setSyncHookForTests([&](const QString &path) {
+            QThread::msleep(ulong(delayMs));
+            const QMutexLocker locked(&guard);
+            const bool isFolder = QFileInfo(path) == QFileInfo(dir.path());
+            synced << (isFolder ? u"the folder"_s : QFileInfo(path).fileName());
+            return isFolder ? 0 : failure;
+        });
+        {
+            RecordingPorts ports;
+            frmConfigPorteval window(ports, languageDir, dir.filePath(name));
+            const WindowControls c(window);
+            QTest::mouseClick(c.cIdioma[language], Qt::LeftButton);
+            c.cmdOpenCOM->click();
+            QElapsedTimer clock;
+            clock.start();
+            QTest::keyClick(c.cEditCfg1, Qt::Key_End);
+            c.cmdCloseCOM->click();
+            QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
+            const auto syncsMade = [&] {
+                const QMutexLocker locked(&guard);
+                return synced.size();
+            };
+            QTRY_COMPARE_WITH_TIMEOUT(syncsMade(), syncs.size(), 10000);
+            const QString text = window.languages().GetMis(said).section(u'%', 0, 0);
+            if (said != 0)
+                QTRY_VERIFY2(c.txtStatus->text().startsWith(text), qPrintable(c.txtStatus->text()));
+            else
+                QCOMPARE(c.txtStatus->text(), u"ClosePort: OK"_s);
+        }
+        setSyncHookForTests({});
+        QCOMPARE(synced, syncs);
+        if (linkTo.isEmpty())
+            QCOMPARE(HistoryFile(dir.filePath(name)).read().records.size(),
+                     syncs.isEmpty() ? 0 : 2);
     }
 
     void closingDuringAWait()

@@ -274,6 +274,11 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "porteval-cli: history not written to %s: %s\n",
                      qUtf8Printable(history.path()), qUtf8Printable(why));
     });
+    QObject::connect(&history, &HistoryWriter::notConfirmed, &app, [&history](const QString &why) {
+        std::fprintf(stderr,
+                     "porteval-cli: history written to %s but not confirmed on the disk: %s\n",
+                     qUtf8Printable(history.path()), qUtf8Printable(why));
+    });
     ReaderFieldStore given;
     given.values = request->fields;
     const QJsonObject card = recordedCard(operation, given);

@@ -50,11 +50,14 @@ HistoryFile::Appended HistoryFile::append(const QList<HistoryRecord> &records,
 
     const auto mode = QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered;
     QFile file(m_path);
+    // A file new in its folder, or the older one renamed into place: the folder's entries must
+    // reach the disk too, or a power cut may lose the file whole.
+    bool newEntry = !file.exists();
     if (file.open(mode) && file.size() > 0 && file.size() + lines.size() > m_rolloverBytes) {
         file.close();
         QFile::remove(olderPath());
         // Should the rename fail (the older file held open elsewhere), this one grows on.
-        QFile::rename(m_path, olderPath());
+        newEntry = QFile::rename(m_path, olderPath());
     }
     if (!file.isOpen() && !file.open(mode)) {
         *error = file.errorString();
@@ -68,11 +71,11 @@ HistoryFile::Appended HistoryFile::append(const QList<HistoryRecord> &records,
         *error = file.errorString();
         return Appended::Failed;
     }
-    // Not on record until it is on the disk. The lock keeps lines whole, not their way to the
-    // disk: the others need not wait for our flush.
+    // Written whatever the disk says now: never written again. The lock keeps lines whole, not
+    // their way to the disk: the others need not wait for our flush.
     lock.unlock();
-    if (!syncToDisk(file, error))
-        return Appended::Failed;
+    if (!syncToDisk(file, error) || (newEntry && !syncFolderToDisk(folder, error)))
+        return Appended::Unconfirmed;
     return Appended::Yes;
 }
 

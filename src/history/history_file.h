@@ -28,11 +28,13 @@ public:
     // Where the file goes when it rolls over, replacing the one before.
     QString olderPath() const { return m_path + QLatin1String(".1"); }
 
-    enum class Appended { Yes, Busy, Failed };
-    // Appends the records, a line each, in one write, and returns once they are on the disk.
-    // Waits at most `wait` for the lock (zero: one try) and is Busy when another program still
-    // holds it; Failed, with `error` saying why, when the folder or the file cannot be written
-    // or the system cannot put the lines on the disk.
+    // Yes: written and on the disk. Unconfirmed: written, but the system could not say that the
+    // lines (or the file's entry in its folder) are on the disk. Busy: another program holds the
+    // lock; nothing written. Failed: the folder or the file cannot be written; nothing written.
+    enum class Appended { Yes, Unconfirmed, Busy, Failed };
+    // Appends the records, a line each, in one write, and returns once they are on the disk,
+    // the folder's entry too when the file is new or just rolled over. Waits at most `wait` for
+    // the lock (zero: one try). `error` says why when not Yes.
     Appended append(const QList<HistoryRecord> &records, std::chrono::milliseconds wait,
                     QString *error) const;
 

@@ -75,27 +75,30 @@ ParsedAnswer ParseAnswer(const QByteArray &frame)
 
 QByteArray FrameAssembler::takeUnparsed()
 {
-    QByteArray unparsed;
-    if (!m_frame.isEmpty() && !m_frame.endsWith(Frame::kEnd))
-        unparsed = m_frame;
+    const QByteArray unparsed = m_frame.mid(m_parsedEnd);
     m_frame.clear();
+    m_parsedEnd = m_shownFrom = m_acceptedEnd = 0;
     return unparsed;
 }
 
 std::optional<ParsedAnswer> FrameAssembler::feed(char byte)
 {
+    const bool collecting = m_frame.size() <= kMaxFrame;
     if (byte == Frame::kStart) {
         m_frame = QByteArray(1, byte);
-    } else if (m_frame.size() <= kMaxFrame) {
+        m_parsedEnd = m_shownFrom = m_acceptedEnd = 0;
+    } else if (collecting) {
         m_frame.append(byte);
-    } else {
-        // Already longer than any frame that can be accepted: until the next start marker
-        // nothing can be, so stop collecting instead of growing without bound.
-        if (byte == Frame::kEnd)
-            return ParsedAnswer { FrameDrop::TooLong, 0, {} };
-        return std::nullopt;
     }
-    if (byte == Frame::kEnd)
-        return ParseAnswer(m_frame);
-    return std::nullopt;
+    if (byte != Frame::kEnd)
+        return std::nullopt;
+    // Already longer than any frame that can be accepted: until the next start marker nothing
+    // can be, so collecting stopped instead of growing without bound.
+    const ParsedAnswer answer
+        = collecting ? ParseAnswer(m_frame) : ParsedAnswer { FrameDrop::TooLong, 0, {} };
+    m_shownFrom = m_acceptedEnd;
+    m_parsedEnd = m_frame.size();
+    if (answer.accepted())
+        m_acceptedEnd = m_parsedEnd;
+    return answer;
 }

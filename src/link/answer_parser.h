@@ -42,10 +42,16 @@ public:
     std::optional<ParsedAnswer> feed(char byte);
 
     const QByteArray &collected() const { return m_frame; }
+    // What the last parse was about: what was collected, but for a frame accepted before it
+    // (junk after an answer is shown as junk, not as that answer again).
+    QByteArray lastParsed() const { return m_frame.left(m_parsedEnd).mid(m_shownFrom); }
     // What has been collected since the last end marker was parsed, if anything: bytes no
     // frame has accounted for yet. Then starts afresh, as if nothing had been received.
     QByteArray takeUnparsed();
 
 private:
     QByteArray m_frame; // bytes received since the last start marker, that marker first
+    qsizetype m_parsedEnd = 0; // where the last parse of m_frame ended
+    qsizetype m_shownFrom = 0; // where the last parse's bytes begin to be news
+    qsizetype m_acceptedEnd = 0; // where a frame accepted in m_frame ended
 };

@@ -18,10 +18,8 @@ quint8 ReaderLink::SendCommand(quint8 iFunction, QString &sTermID, QByteArray &s
     // Bytes that came before this command cannot answer it: a late answer to a command that
     // timed out, one left in the line by a program stopped mid-query, an adapter's buffer
     // from before the port was opened. Taken in now and set aside, a part-frame included.
-    m_settingAside = true;
     m_host.linkTakeWaiting();
-    m_settingAside = false;
-    m_trace.leftOverBeforeCommand(m_assembler.takeUnparsed());
+    m_trace.setAside(m_assembler.takeUnparsed());
     // The port may have gone while its last bytes were taken.
     if (!m_host.linkPortOpen())
         return Resp::PortNotOpen;
@@ -82,8 +80,11 @@ void ReaderLink::receiveByte(char byte)
     const std::optional<ParsedAnswer> answer = m_assembler.feed(byte);
     if (!answer)
         return;
-    m_trace.received(m_assembler.collected(), *answer, m_settingAside);
-    if (!answer->accepted() || m_settingAside)
+    // An answer is taken while its command waits, and only then: whatever comes while none
+    // waits is set aside, whenever it comes and whatever was sent last.
+    const bool setAside = !m_waiting;
+    m_trace.received(m_assembler.lastParsed(), *answer, setAside);
+    if (!answer->accepted() || setAside)
         return;
     sDataAns = answer->data;
     bRespReb = answer->code;

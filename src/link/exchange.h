@@ -38,6 +38,7 @@ public:
     // escaped, so callers fetch a fresh identifier for every command. 255 when the port is not
     // open (or the frame would be too long to check): nothing is written then. Whatever had
     // arrived before is set aside first: shown as such in the trace, never taken as an answer.
+    // So is whatever arrives while no command waits (receiveByte).
     quint8 SendCommand(quint8 iFunction, QString &sTermID, QByteArray &sData);
 
     // Waits for an answer while the window's events go on. 0 puts the answer's data into
@@ -85,5 +86,4 @@ private:
     bool m_aborted = false;
     bool m_endRequested = false;
     bool m_waiting = false;
-    bool m_settingAside = false;
 };

@@ -28,6 +28,16 @@ qsizetype answerDataStart(const QByteArray &frame)
     return i;
 }
 
+// The received bytes [from, to) that may be data, up to `dataEnd`: after the header of a frame
+// that begins with its start marker; all of them when its start was lost (cut by the flush at
+// the open, or before the last frame accepted), since nothing says where the data begins.
+std::pair<qsizetype, qsizetype> receivedDataSpan(const QByteArray &bytes, qsizetype dataEnd)
+{
+    const qsizetype from
+        = bytes.startsWith(Frame::kStart) ? qMin(answerDataStart(bytes), bytes.size()) : 0;
+    return { from, bytes.startsWith(Frame::kStart) ? qMax(from, dataEnd) : bytes.size() };
+}
+
 QString timeStamp(const QTime &time)
 {
     return time.toString(u"HH:mm:ss.zzz"_s);
@@ -142,7 +152,7 @@ void FrameTrace::sent(quint8 code, const QByteArray &data, const QByteArray &fra
     publish(event);
 }
 
-void FrameTrace::received(const QByteArray &frame, const ParsedAnswer &answer, bool beforeCommand)
+void FrameTrace::received(const QByteArray &frame, const ParsedAnswer &answer, bool setAside)
 {
     if (!wanted())
         return;
@@ -151,17 +161,15 @@ void FrameTrace::received(const QByteArray &frame, const ParsedAnswer &answer, b
     event.code = answer.code;
     event.drop = answer.drop;
     event.frame = frame;
-    event.beforeCommand = beforeCommand;
-    // The key query's answer is the key itself; what came before a command may be anything,
-    // a key left over from an earlier query included.
-    if (m_lastCommand == Cmd::GetInfoKeyCard || beforeCommand) {
-        event.keyFrom = qMin(answerDataStart(frame), frame.size());
-        event.keyTo = qMax(event.keyFrom, frame.size() - 3);
-    }
+    event.setAside = setAside;
+    // The key query's answer is the key itself; what no command awaited, or what was dropped,
+    // may be anything, a key left over from an earlier query included.
+    if (m_lastCommand == Cmd::GetInfoKeyCard || setAside || !answer.accepted())
+        std::tie(event.keyFrom, event.keyTo) = receivedDataSpan(frame, frame.size() - 3);
     publish(event);
 }
 
-void FrameTrace::leftOverBeforeCommand(const QByteArray &bytes)
+void FrameTrace::setAside(const QByteArray &bytes)
 {
     if (!wanted() || bytes.isEmpty())
         return;
@@ -169,9 +177,8 @@ void FrameTrace::leftOverBeforeCommand(const QByteArray &bytes)
     // A part-frame lacks its end marker, which the parser says once it is long enough.
     event.drop = bytes.startsWith(Frame::kStart) ? ParseAnswer(bytes).drop : FrameDrop::Short;
     event.frame = bytes;
-    event.beforeCommand = true;
-    event.keyFrom = qMin<qsizetype>(kAnswerDataStart, bytes.size());
-    event.keyTo = bytes.size();
+    event.setAside = true;
+    std::tie(event.keyFrom, event.keyTo) = receivedDataSpan(bytes, bytes.size());
     publish(event);
 }
 
@@ -204,12 +211,12 @@ void FrameTrace::publish(const FrameEvent &event)
         qCDebug(lcLink).noquote() << stamp << "->" << name << event.hex(m_showKeys);
         break;
     case FrameEvent::Kind::Accepted:
-        qCDebug(lcLink).noquote() << stamp << (event.beforeCommand ? "<- set aside" : "<-") << name
+        qCDebug(lcLink).noquote() << stamp << (event.setAside ? "<- set aside" : "<-") << name
                                   << "code" << int(event.code) << event.hex(m_showKeys);
         break;
     case FrameEvent::Kind::Dropped:
         qCDebug(lcLink).noquote() << stamp
-                                  << (event.beforeCommand ? "<- set aside, dropped" : "<- dropped")
+                                  << (event.setAside ? "<- set aside, dropped" : "<- dropped")
                                   << u"(%1)"_s.arg(QLatin1String(frameDropName(event.drop))) << name
                                   << event.hex(m_showKeys);
         break;

@@ -1,8 +1,9 @@
-// The frame trace: every frame sent, and every frame accepted or dropped with the reason, as an
-// event for whoever listens (the frame monitor) and as a line under the logging category
-// "porteval.link" (off unless enabled, e.g. QT_LOGGING_RULES="porteval.link.debug=true"). Key
-// bytes show as "**" in the log unless PORTEVAL_TRACE_KEYS=1 is set; a listener gets them with
-// their place marked and decides itself.
+// The frame trace: every frame sent, and every frame accepted, dropped or set aside with the
+// reason, as an event for whoever listens (the frame monitor) and as a line under the logging
+// category "porteval.link" (off unless enabled, e.g. QT_LOGGING_RULES="porteval.link.debug=true").
+// Key bytes show as "**" in the log unless PORTEVAL_TRACE_KEYS=1 is set; a listener gets them
+// with their place marked and decides itself. Whatever may hold a key is marked so: a command's
+// keys, and everything received but the answers of commands that carry none.
 #pragma once
 
 #include "link/answer_parser.h"
@@ -39,9 +40,9 @@ struct FrameEvent
     qsizetype keyFrom = 0; // frame bytes [keyFrom, keyTo) carry key bytes
     qsizetype keyTo = 0;
     QString note;
-    // Received before the command was sent, and set aside: no answer to it. Its data is
+    // Received while no command waited, and set aside: no answer to anything. Its data is
     // masked whatever it holds, since nothing says which command it answers.
-    bool beforeCommand = false;
+    bool setAside = false;
 
     const char *commandName() const;
     // The frame in hex, key bytes as "**" unless `showKeys`.
@@ -58,9 +59,10 @@ public:
     void setListener(Listener listener) { m_listener = std::move(listener); }
 
     void sent(quint8 code, const QByteArray &data, const QByteArray &frame);
-    void received(const QByteArray &frame, const ParsedAnswer &answer, bool beforeCommand = false);
+    // `frame` as received since the last frame accepted, with what the parser made of it.
+    void received(const QByteArray &frame, const ParsedAnswer &answer, bool setAside = false);
     // Bytes set aside before a command that never made up a frame.
-    void leftOverBeforeCommand(const QByteArray &bytes);
+    void setAside(const QByteArray &bytes);
     void timedOut();
     void portLost(const QString &reason);
 

@@ -91,5 +91,8 @@ inline constexpr int DemoNotice = 266; // the version line's note in demo mode
 // length
 inline constexpr int FirstProfileError = 267;
 
-inline constexpr int LastAdded = 273;
+// The status line when an operation went on record but the disk did not confirm it; %1: why
+inline constexpr int HistoryNotConfirmed = 274;
+
+inline constexpr int LastAdded = 274;
 } // namespace Mis

@@ -116,8 +116,7 @@ QString FrameMonitorModel::cellText(const Row &row, int column, bool showKeys) c
         static constexpr int numbers[]
             = { Mis::MonitorSent, Mis::MonitorReceived, Mis::MonitorDropped, Mis::MonitorTimedOut,
                 Mis::MonitorPortLost };
-        return m_languages.GetMis(event.beforeCommand ? Mis::MonitorSetAside
-                                                      : numbers[int(event.kind)]);
+        return m_languages.GetMis(event.setAside ? Mis::MonitorSetAside : numbers[int(event.kind)]);
     }
     case Command:
         return QLatin1String(event.commandName());

@@ -97,8 +97,13 @@ void frmConfigPorteval::connectHandlers()
             &ProfileActions::saveWithDialogs);
     connect(m_tools->loadProfile, &QAction::triggered, m_profiles, &ProfileActions::loadWithDialog);
     connect(m_tools->history, &QAction::triggered, this, &frmConfigPorteval::openHistory);
-    connect(m_recorder, &OperationRecorder::historyFailed, this,
-            &frmConfigPorteval::historyNotWritten);
+    connect(m_recorder, &OperationRecorder::historyFailed, this, [this](const QString &error) {
+        m_session.SetTextStatus(GetMis(Mis::HistoryNotWritten).arg(error));
+    });
+    connect(m_recorder, &OperationRecorder::historyNotConfirmed, this,
+            [this](const QString &error) {
+                m_session.SetTextStatus(GetMis(Mis::HistoryNotConfirmed).arg(error));
+            });
 }
 
 quint8 frmConfigPorteval::runRecorded(Operation id, int button)
@@ -112,11 +117,6 @@ quint8 frmConfigPorteval::runRecorded(Operation id, int button)
     if (recording)
         m_recorder->end(result, m_session.deviceName());
     return result;
-}
-
-void frmConfigPorteval::historyNotWritten(const QString &error)
-{
-    m_session.SetTextStatus(GetMis(Mis::HistoryNotWritten).arg(error));
 }
 
 void frmConfigPorteval::Form_Load()

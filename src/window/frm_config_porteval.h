@@ -96,7 +96,6 @@ private:
     void showStatusLine(const OperationStep &step);
     void showControlsEnabled(bool enable);
     void showStopControl();
-    void historyNotWritten(const QString &error);
     QString portListForTooltip() const;
     void showLanguageSelection();
     void showVersionLine();

@@ -20,6 +20,14 @@ void HistoryModel::setRecords(QList<HistoryRecord> records)
 
 void HistoryModel::addRecord(const HistoryRecord &record)
 {
+    // Written between the file's reading and now, a record would show twice: the newest ones
+    // read are looked at.
+    const QByteArray line = record.toJsonLine();
+    for (auto it = m_records.rbegin(); it != m_records.rend() && it - m_records.rbegin() < 16;
+         ++it) {
+        if (it->toJsonLine() == line)
+            return;
+    }
     m_records.push_back(record);
     if (!shown(record))
         return;

@@ -7,6 +7,11 @@ OperationRecorder::OperationRecorder(const QString &historyPath, QObject *parent
     , m_writer(historyPath)
 {
     connect(&m_writer, &HistoryWriter::failed, this, &OperationRecorder::historyFailed);
+    connect(&m_writer, &HistoryWriter::notConfirmed, this, &OperationRecorder::historyNotConfirmed);
+    connect(&m_writer, &HistoryWriter::done, this, [this](int records) {
+        for (int i = 0; i < records && !m_writing.isEmpty(); ++i)
+            emit recorded(m_writing.takeFirst());
+    });
 }
 
 OperationRecorder::~OperationRecorder()
@@ -65,5 +70,5 @@ void OperationRecorder::recordOutcome(const PortOutcome &outcome)
 void OperationRecorder::write(HistoryRecord record)
 {
     m_writer.append(record);
-    emit recorded(record);
+    m_writing << std::move(record);
 }

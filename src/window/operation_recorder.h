@@ -35,15 +35,19 @@ public:
     QString path() const { return m_writer.path(); }
 
 signals:
+    // A record is in the history now, or failed to go: in the order the operations ended.
     void recorded(const HistoryRecord &record);
     // The history cannot be written, or was locked past the last wait: the records waiting to
     // go out are lost.
     void historyFailed(const QString &error);
+    // Records went into the history, but the system could not say they are on the disk.
+    void historyNotConfirmed(const QString &error);
 
 private:
     void write(HistoryRecord record);
 
     HistoryWriter m_writer;
+    QList<HistoryRecord> m_writing; // given to the writer, oldest first
     std::optional<HistoryRecord> m_current;
     QElapsedTimer m_clock;
     QHash<QString, QString> m_firmware; // by port as typed and as opened
