@@ -87,24 +87,27 @@ void printOutcome(const PortOutcome &outcome, bool json)
 }
 
 // read-keys -o: the keys go into the file, readable by the owner only, and the outcome says
-// where instead of what. The exit code: 1 when the terminal answered a key that a key file
-// cannot hold (a file that would not read back as --keys is not written), 2 when the file
-// cannot be written; said on stderr, and the keys are not shown then either.
+// where instead of what. A key that is not 12 hexadecimal digits goes in as the card operations
+// send it, and stderr names its sector (never the key). The exit code: 2 when the file cannot be
+// written; said on stderr, and the keys are not shown then either.
 int moveKeysToFile(PortOutcome &outcome, const QString &path)
 {
     const QJsonArray read = outcome.fields.take(u"keys"_s).toArray();
     if (outcome.result != 0)
         return kExitOk;
     KeyList keys;
+    QStringList normalized;
     for (int i = 0; i < kSectors; ++i) {
-        keys[std::size_t(i)] = read[i].toString();
-        if (!isKeyFileKey(keys[std::size_t(i)])) {
-            std::fprintf(stderr,
-                         "porteval-cli: %s not written: the terminal answered a key for sector %d "
-                         "that is not 12 hexadecimal digits\n",
-                         qUtf8Printable(path), i);
-            return kExitTerminal;
-        }
+        keys[std::size_t(i)] = keyFileKey(read[i].toString());
+        if (keys[std::size_t(i)] != read[i].toString())
+            normalized << QString::number(i);
+    }
+    if (!normalized.isEmpty()) {
+        std::fprintf(stderr,
+                     "porteval-cli: %s: the terminal answered keys that are not 12 hexadecimal "
+                     "digits for sectors %s; written as the card operations send them (zeros in "
+                     "front, the last 12 characters kept)\n",
+                     qUtf8Printable(path), qUtf8Printable(normalized.join(u", "_s)));
     }
     QString error;
     if (!writeKeyFile(path, keys, &error)) {

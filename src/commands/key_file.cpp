@@ -1,5 +1,6 @@
 #include "key_file.h"
 
+#include "commands/card_write.h"
 #include "platform/secret_file.h"
 
 #include <QFile>
@@ -23,6 +24,13 @@ bool isKeyFileKey(const QString &text)
             return false;
     }
     return true;
+}
+
+QString keyFileKey(const QString &answered)
+{
+    if (isKeyFileKey(answered))
+        return answered;
+    return QString::fromLatin1(normalizedKey(answered).toHex().toUpper());
 }
 
 bool writeKeyFile(const QString &path, const KeyList &keys, QString *error)

@@ -13,6 +13,10 @@ using KeyList = std::array<QString, 16>;
 
 // Whether `text` is a key as a key file holds it: exactly 12 hexadecimal digits, either case.
 bool isKeyFileKey(const QString &text);
+// A key a terminal answered, as a key file holds it: itself when it is one already, else the 12
+// hexadecimal digits of the 6 bytes the card operations send for it (zeros in front, the last
+// 12 characters kept), so that the file reads back and writes the cards the window would.
+QString keyFileKey(const QString &answered);
 
 // False with `error` set when the file cannot be written. The keys are as a key file holds them
 // (isKeyFileKey), so that the file reads back.
