@@ -40,6 +40,8 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -686,6 +688,51 @@ private slots:
         if (linkTo.isEmpty())
             QCOMPARE(HistoryFile(dir.filePath(name)).read().records.size(),
                      syncs.isEmpty() ? 0 : 2);
+    }
+
+    // Every control shows whole in every style this Qt has (under Wine: Windows 11 and Vista)
+    // and in every language: inside the window, and no button, box or selector shorter than its
+    // style needs.
+    void controlsShowWhole_data()
+    {
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<int>("language");
+        for (const QString &style : QStyleFactory::keys()) {
+            for (int language = 0; language < 5; ++language)
+                QTest::addRow("%s, language %d", qPrintable(style), language) << style << language;
+        }
+    }
+
+    void controlsShowWhole()
+    {
+        QFETCH(QString, style);
+        QFETCH(int, language);
+        const QString before = QApplication::style()->name();
+        QApplication::setStyle(style);
+        RecordingPorts ports;
+        frmConfigPorteval window(ports, languageDir, temporaryHistoryPath());
+        const WindowControls c(window);
+        QTest::mouseClick(c.cIdioma[language], Qt::LeftButton);
+        window.show();
+        QStringList cut;
+        for (int tab = 0; tab < c.SSTab1->count(); ++tab) {
+            c.SSTab1->setCurrentIndex(tab);
+            for (const QWidget *w : window.findChildren<QWidget *>()) {
+                if (!w->isVisibleTo(&window) || w->window() != &window)
+                    continue;
+                const QRect shown(w->mapTo(&window, QPoint(0, 0)), w->size());
+                // A combo box's own line edit is drawn without a frame of its own.
+                const bool control = qobject_cast<const QAbstractButton *>(w)
+                    || qobject_cast<const QComboBox *>(w)
+                    || (qobject_cast<const QLineEdit *>(w)
+                        && !qobject_cast<const QComboBox *>(w->parentWidget()));
+                if (!window.rect().contains(shown)
+                    || (control && w->height() < w->minimumSizeHint().height()))
+                    cut << w->objectName() + u' ' + QString::number(w->height());
+            }
+        }
+        QApplication::setStyle(before);
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u", "_s)));
     }
 
     void closingDuringAWait()

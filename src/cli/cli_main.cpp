@@ -29,9 +29,12 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const char kExitStatus[] = R"(
-Exit status: 0 every port's operation ended with code 0; 1 a terminal answered with an error
-or did not answer; 2 usage error, unreadable or malformed file, or a refused field (nothing
-sent then); 3 a port could not be opened. "find" ends with 0 when any terminal answered.
+Exit status:
+  0                every port's operation ended with code 0; for find, a terminal answered
+  1                a terminal answered with an error, or did not answer
+  2                a usage error, an unreadable or malformed file, or a refused field: nothing
+                   was sent
+  3                a port could not be opened
 )";
 
 void printLine(const QString &line)
@@ -210,6 +213,10 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(version)) {
         printLine(u"porteval-cli "_s + QCoreApplication::applicationVersion());
+        return kExitOk;
+    }
+    if (parser.isSet(u"complete"_s)) {
+        std::fputs(qUtf8Printable(completionWords(parser.value(u"complete"_s))), stdout);
         return kExitOk;
     }
     QString error;

@@ -25,9 +25,9 @@ struct OwnCommand
 const OwnCommand kOwnCommands[] = {
     { CliCommand::Ports, QLatin1String("ports"), "",
       "the numbered ports, as the window numbers them" },
-    { CliCommand::History, QLatin1String("history"), "since failed",
-      "the operations of porteval and porteval-cli so far, oldest first\n"
-      "(--since DATE, --port P, --failed; --json: the records themselves)" },
+    { CliCommand::History, QLatin1String("history"), "[since] [failed]",
+      "the operations of porteval and porteval-cli so far, oldest first; --port picks ports, "
+      "--json gives the records themselves" },
 };
 
 const QStringList kCommonOptions = { u"port"_s, u"demo"_s, u"json"_s, u"lang"_s, u"trace"_s };
@@ -48,11 +48,9 @@ QString languagesHelp()
     return names.join(u", "_s);
 }
 
-} // namespace
-
-void addCliOptions(QCommandLineParser &parser)
+QList<QCommandLineOption> cliOptions()
 {
-    parser.addOptions({
+    QList<QCommandLineOption> options {
         { u"port"_s,
           u"Port number or COMn, device path (/dev/...), tcp://HOST:PORT or rfc2217://HOST:PORT; "
           "several separated by commas. Default 1."_s,
@@ -81,27 +79,103 @@ void addCliOptions(QCommandLineParser &parser)
         { u"since"_s, u"history: from DATE on: today, yesterday, 2026-12-05 or 2026-12-05T14:30."_s,
           u"DATE"_s },
         { u"failed"_s, u"history: the operations that failed only."_s },
-    });
+    };
+    // For the shell's completion: what porteval-cli takes (completionWords).
+    QCommandLineOption complete(u"complete"_s, u"The words porteval-cli takes."_s, u"WORD"_s);
+    complete.setFlags(QCommandLineOption::HiddenFromHelp);
+    options.append(complete);
     for (const ConfigFieldName &option : kConfigFieldNames) {
-        parser.addOption({ QLatin1String(option.name),
-                           u"write-config: the %1 field, as typed in the window."_s.arg(
-                               QLatin1String(option.name)),
-                           u"TEXT"_s });
+        options.append({ QLatin1String(option.name),
+                         u"write-config: the %1 field, as typed in the window."_s.arg(
+                             QLatin1String(option.name)),
+                         u"TEXT"_s });
     }
+    return options;
+}
+
+// "keys [set-only]" as --help shows it: "--keys FILE", "[--set-only]".
+QStringList synopsis(const char *options)
+{
+    static const QList<QCommandLineOption> known = cliOptions();
+    QStringList words;
+    for (QString word : QString::fromLatin1(options).split(u' ', Qt::SkipEmptyParts)) {
+        const bool optional = word.startsWith(u'[');
+        word.remove(u'[').remove(u']');
+        for (const QCommandLineOption &option : known) {
+            if (option.names().constFirst() == word && !option.valueName().isEmpty())
+                word += u' ' + option.valueName();
+        }
+        word.prepend(word.section(u' ', 0, 0).size() == 1 ? u"-"_s : u"--"_s);
+        words << (optional ? u'[' + word + u']' : word);
+    }
+    return words;
+}
+
+// Words into lines of at most `width` characters, each but the first indented.
+QString wrapped(const QStringList &words, qsizetype indent, qsizetype width)
+{
+    QString lines, line;
+    for (const QString &word : words) {
+        if (!line.isEmpty() && indent + line.size() + 1 + word.size() > width) {
+            lines += line + u'\n' + QString(indent, u' ');
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : u" "_s) + word;
+    }
+    return lines + line;
+}
+
+} // namespace
+
+void addCliOptions(QCommandLineParser &parser)
+{
+    parser.addOptions(cliOptions());
+}
+
+QString completionWords(const QString &command)
+{
+    QStringList lines;
+    QStringList takes = kCommonOptions;
+    for (const OwnCommand &own : kOwnCommands) {
+        lines << u"command "_s + own.name;
+        if (command == own.name)
+            takes += optionNames(own.options);
+    }
+    for (const OperationEntry &entry : kOperations) {
+        if (!entry.isCommand)
+            continue;
+        lines << u"command "_s + entry.name;
+        if (command == entry.name)
+            takes += optionNames(entry.options);
+    }
+    for (const QString &name : std::as_const(takes))
+        lines << u"option "_s + synopsis(name.toLatin1().constData()).constFirst();
+    return lines.join(u'\n') + u'\n';
 }
 
 QString commandsHelp()
 {
-    const auto line = [](QLatin1String name, const char *help) {
-        return u"  %1 %2\n"_s.arg(name, -16).arg(
-            QString::fromLatin1(help).replace(u"\n"_s, u"\n"_s + QString(19, u' ')));
+    // What each does, then the options it takes in parentheses under it.
+    constexpr qsizetype kIndent = 19;
+    constexpr qsizetype kWidth = 100;
+    const auto command = [](QLatin1String name, const char *help, const char *options) {
+        const QStringList words = QString::fromLatin1(help).split(u' ');
+        QString text = u"  %1 "_s.arg(name, -16) + wrapped(words, kIndent, kWidth);
+        if (*options) {
+            QStringList words = synopsis(options);
+            words.first().prepend(u'(');
+            words.last().append(u')');
+            text += u'\n' + QString(kIndent, u' ') + wrapped(words, kIndent, kWidth);
+        }
+        return text + u'\n';
     };
-    QString text = u"Commands:\n"_s + line(kOwnCommands[0].name, kOwnCommands[0].help);
+    const OwnCommand &ports = kOwnCommands[0], &history = kOwnCommands[1];
+    QString text = u"Commands:\n"_s + command(ports.name, ports.help, ports.options);
     for (const OperationEntry &entry : kOperations) {
         if (entry.isCommand)
-            text += line(entry.name, entry.help);
+            text += command(entry.name, entry.help, entry.options);
     }
-    return text + line(kOwnCommands[1].name, kOwnCommands[1].help);
+    return text + command(history.name, history.help, history.options);
 }
 
 int languageFileOfLocale(const QString &lcAll, const QString &lcMessages, const QString &lang)
@@ -151,7 +225,7 @@ std::optional<CliRequest> readCliRequest(const QCommandLineParser &parser, QStri
         allowed += commandOptions(*operation);
     } else if (own != std::end(kOwnCommands)) {
         request.command = own->id;
-        allowed += QString::fromLatin1(own->options).split(u' ', Qt::SkipEmptyParts);
+        allowed += optionNames(own->options);
     } else {
         *error = u"unknown command: %1"_s.arg(command);
         return std::nullopt;

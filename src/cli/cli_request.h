@@ -44,6 +44,10 @@ inline constexpr int kExitPort = 3; // a port could not be opened
 void addCliOptions(QCommandLineParser &parser);
 // The commands and what each does, as --help lists them.
 QString commandsHelp();
+// What the shell's completion asks for with --complete COMMAND: a line "command NAME" for every
+// command, and a line "option --NAME [VALUE]" for every option COMMAND takes (the common ones
+// when it names no command), VALUE saying what it takes: FILE, P (a port), TEXT...
+QString completionWords(const QString &command);
 
 // The language file that the user's locale names, as command-line programs choose their
 // language: the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty, by its language

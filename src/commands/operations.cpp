@@ -18,9 +18,16 @@ std::optional<Operation> operationNamed(QStringView name)
     return std::nullopt;
 }
 
+QStringList optionNames(const char *options)
+{
+    QString names = QString::fromLatin1(options);
+    names.remove(u'[').remove(u']');
+    return names.split(u' ', Qt::SkipEmptyParts);
+}
+
 QStringList commandOptions(Operation id)
 {
-    return QString::fromLatin1(operationEntry(id).options).split(u' ', Qt::SkipEmptyParts);
+    return optionNames(operationEntry(id).options);
 }
 
 bool writesCard(Operation id)

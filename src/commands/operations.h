@@ -37,7 +37,8 @@ struct OperationEntry
     int textNumber; // its name in words, in the language files
     RecordedCard card;
     // porteval-cli: a command of its own (the port's two run around every command), the options
-    // it takes besides the common ones, blank-separated, and its line of --help.
+    // it takes besides the common ones (in brackets when it may go without), and what --help and
+    // the manual say it does.
     bool isCommand;
     const char *options;
     const char *help;
@@ -52,16 +53,17 @@ inline constexpr OperationEntry kOperations[] = {
       "the terminal's firmware version" },
     { Operation::Beep, QLatin1String("beep"), 248, RecordedCard::None, true, "",
       "make the terminal beep" },
-    { Operation::ReadKeys, QLatin1String("read-keys"), 243, RecordedCard::None, true, "o",
-      "read the 16 keys of the key card presented (-o FILE to keep them)" },
+    { Operation::ReadKeys, QLatin1String("read-keys"), 243, RecordedCard::None, true, "[o]",
+      "read the 16 keys of the key card presented; -o keeps them in a key file" },
     { Operation::WriteMaster, QLatin1String("write-master"), 244, RecordedCard::None, true,
-      "keys old-key set-only", "write a master card       (--keys FILE --old-key HEX)" },
+      "keys old-key [set-only]", "write a master card" },
     { Operation::WriteMessages, QLatin1String("write-messages"), 245, RecordedCard::Messages, true,
-      "keys slot text set-only profile",
-      "write a messages card     (--keys FILE --slot N --text TEXT)" },
+      "keys [slot] [text] [profile] [set-only]",
+      "write a messages card, its text from --text or --profile" },
     { Operation::WriteConfig, QLatin1String("write-config"), 246, RecordedCard::Config, true,
-      "keys set-only profile uart0 uart1 mode block start end refresh backlight",
-      "write a configuration card (--keys FILE, --uart0 ... --backlight)" },
+      "keys [profile] [uart0] [uart1] [mode] [block] [start] [end] [refresh] [backlight] "
+      "[set-only]",
+      "write a configuration card, its fields from --profile and the options" },
 };
 
 namespace OperationTable {
@@ -85,6 +87,8 @@ inline const OperationEntry &operationEntry(Operation id)
 
 // The operation that the command line or a history record names; nothing for any other name.
 std::optional<Operation> operationNamed(QStringView name);
+// The option names of a list such as "keys old-key [set-only]".
+QStringList optionNames(const char *options);
 // The options `id` takes on the command line besides the common ones.
 QStringList commandOptions(Operation id);
 // Writes a card: the operations whose keys come from a key card query.

@@ -93,13 +93,11 @@ bool syncFolderToDisk(const QString &folder, QString *error)
         *error = qt_error_string(errno);
         return false;
     }
-    const int synced = ::fsync(descriptor);
+    const bool synced = ::fsync(descriptor) == 0;
     const int why = errno;
     ::close(descriptor);
-    if (synced != 0) {
+    if (!synced)
         *error = qt_error_string(why);
-        return false;
-    }
-    return true;
+    return synced;
 #endif
 }

@@ -397,6 +397,10 @@ std::optional<SimCommandLine> parseSimArguments(const QStringList &arguments, QS
             result.help = true;
             continue;
         }
+        if (option == u"--version"_s) {
+            result.version = true;
+            continue;
+        }
         if (option == u"--on"_s) {
             // The rule runs up to the next option, so that it needs no quotes.
             QStringList words;
@@ -502,6 +506,7 @@ Options:
   --junk             a faulty line: random bytes into the pseudo-terminal as fast as it takes
                      them, besides the answers (for trying how the program holds up)
   --help             this text
+  --version          the program's version
 
 Rules: --on MATCH STEP [then STEP ...]   (no quotes needed; the rule ends at the next --option)
   MATCH   CODE[:D][#N | #A-B | #A-]

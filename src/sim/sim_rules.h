@@ -109,6 +109,7 @@ struct SimCommandLine
     quint16 listenPort = 0;
     bool junk = false; // --junk: a faulty line pouring random bytes (pseudo-terminal only)
     bool help = false;
+    bool version = false;
 };
 
 // The standalone program's arguments, without the program name.

@@ -99,6 +99,10 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(simUsage()), stdout);
         return 0;
     }
+    if (commandLine->version) {
+        std::puts("porteval-terminal-sim " PORTEVAL_VERSION);
+        return 0;
+    }
 
     TerminalSimulator terminal(commandLine->options);
     FrameLog log;

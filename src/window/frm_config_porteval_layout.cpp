@@ -317,18 +317,16 @@ void frmConfigPorteval::createControls()
     if (small.pointSizeF() > 0)
         small.setPointSizeF(small.pointSizeF() * 0.9);
     lVersion->setFont(small);
-    root->addWidget(lVersion);
-    // The tools sit at the left end of the version line, which shows its text at the right:
-    // inside it and no taller than it, so that every control of the design keeps its place.
-    auto *toolRow = new QHBoxLayout(lVersion);
-    toolRow->setContentsMargins(0, 0, 0, 0);
-    toolRow->setSpacing(2);
+    // The tools at the left end of the bottom row, the version line at its right: the row is as
+    // tall as the style makes the tool buttons, so that they show whole in every style.
+    auto *bottomRow = new QHBoxLayout;
+    bottomRow->setSpacing(2);
     m_tools = new ToolActions(this, fFrame[0], m_languages);
     m_profiles = new ProfileActions(*this, *this, m_session);
-    m_tools->addControlsTo(toolRow);
-    for (QToolButton *button : { m_tools->monitorButton, m_tools->toolsButton }) {
+    m_tools->addControlsTo(bottomRow);
+    for (QToolButton *button : { m_tools->monitorButton, m_tools->toolsButton })
         button->setFont(small);
-        button->setFixedHeight(lVersion->sizeHint().height());
-    }
-    toolRow->addStretch(1);
+    bottomRow->addStretch(1);
+    bottomRow->addWidget(lVersion, 0, Qt::AlignVCenter);
+    root->addLayout(bottomRow);
 }
