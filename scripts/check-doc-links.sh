@@ -43,11 +43,12 @@ links() {
                 print NR "\t" target
                 next
             }
-            # [text](path) and ![alt](path), several on a line
-            while (match(line, /\[[^]]*\]\([^)]*\)/)) {
+            # [text](path) and ![alt](path), several on a line; the text may have begun on
+            # an earlier line
+            while (match(line, /\]\([^)]*\)/)) {
                 link = substr(line, RSTART, RLENGTH)
                 line = substr(line, RSTART + RLENGTH)
-                sub(/^\[[^]]*\]\(/, "", link)
+                sub(/^\]\(/, "", link)
                 sub(/\)$/, "", link)
                 sub(/^[ \t]*/, "", link)
                 sub(/[ \t].*$/, "", link)

@@ -44,7 +44,8 @@ cat > "$tree/docs/page.md" <<'EOF'
 ## Notes
 
 Back [to the front](../README.md#the-front-page), [here](#a-page), [nowhere](#nowhere).
-[From the top](/LICENSE) and [a title](picture.png "The picture").
+[From the top](/LICENSE) and [a title](picture.png "The picture"), [a link over two
+lines](../README.md#gone).
 
 ```sh
 # not a heading
@@ -59,7 +60,8 @@ README.md:6: docs/gone.md
 README.md:7: docs/page.md#no-such-heading
 README.md:7: docs/#anchor
 README.md:15: docs/nowhere.md
-docs/page.md:9: #nowhere'
+docs/page.md:9: #nowhere
+docs/page.md:11: ../README.md#gone'
 [ "$output" = "$expected" ] || fail "broken links: printed
 $output
 instead of
@@ -67,7 +69,7 @@ $expected"
 
 # Mended, the same tree passes.
 sed -i -e '6,7d' -e '/broken reference/d' "$tree/README.md"
-sed -i 's/, \[nowhere\](#nowhere)//' "$tree/docs/page.md"
+sed -i -e 's/, \[nowhere\](#nowhere)//' -e 's/#gone)/#the-front-page)/' "$tree/docs/page.md"
 status=0
 output=$("$checker" "$tree") || status=$?
 [ "$status" -eq 0 ] || fail "mended tree: exit $status: $output"
