@@ -28,6 +28,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 
 #include <list>
 
@@ -111,6 +112,8 @@ private slots:
     void localeLanguage();
     void operationTable_data();
     void operationTable();
+    void completion_data();
+    void completion();
 
 private:
     QTemporaryDir m_dir;
@@ -714,6 +717,53 @@ void TestCli::operationTable()
             QCOMPARE(operationText(name, languages), english);
         }
     }
+}
+
+// Tab completion as bash runs it, against the table: every command with the options it takes,
+// files where an option takes a file, the ports porteval-cli lists where one takes a port.
+void TestCli::completion_data()
+{
+    QTest::addColumn<QStringList>("words"); // after porteval-cli; the last is being completed
+    QTest::addColumn<QStringList>("expected");
+    const QStringList common { u"--port"_s, u"--demo"_s, u"--json"_s, u"--lang"_s, u"--trace"_s };
+    QTest::newRow("a command") << QStringList { u"write-m"_s }
+                               << QStringList { u"write-master"_s, u"write-messages"_s };
+    for (const OperationEntry &entry : kOperations) {
+        if (!entry.isCommand)
+            continue;
+        QStringList own = common;
+        for (const QString &option : commandOptions(entry.id))
+            own << (option.size() == 1 ? u"-"_s : u"--"_s) + option;
+        QTest::addRow("%s's options", entry.name.data())
+            << QStringList { entry.name, u"-"_s } << own;
+    }
+    QTest::newRow("a key file") << QStringList { u"write-master"_s, u"--keys"_s, u"comp"_s }
+                                << QStringList { u"completion-keys.txt"_s };
+    QTest::newRow("a port") << QStringList { u"--demo"_s, u"version"_s, u"--port"_s, QString() }
+                            << QStringList { u"1"_s };
+}
+
+void TestCli::completion()
+{
+    QFETCH(QStringList, words);
+    QFETCH(QStringList, expected);
+    const QString bash = QStandardPaths::findExecutable(u"bash"_s);
+    if (bash.isEmpty())
+        QSKIP("no bash here");
+    QFile keys(m_dir.filePath(u"completion-keys.txt"_s));
+    QVERIFY(keys.open(QIODevice::WriteOnly));
+    keys.close();
+    QProcess shell;
+    shell.setWorkingDirectory(m_dir.path());
+    shell.start(bash,
+                QStringList { u"-c"_s,
+                              u". \"$0\"; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); "
+                              "_porteval_cli; printf '%s\\n' \"${COMPREPLY[@]}\""_s,
+                              QStringLiteral(PORTEVAL_COMPLETION), QStringLiteral(PORTEVAL_CLI) }
+                    + words);
+    QVERIFY(shell.waitForFinished(30000));
+    const QString said = QString::fromUtf8(shell.readAllStandardOutput()).trimmed();
+    QCOMPARE(said.split(u'\n'), expected);
 }
 
 QTEST_MAIN(TestCli)
