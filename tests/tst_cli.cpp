@@ -63,24 +63,6 @@ CliRun runCli(const QStringList &arguments)
     return run;
 }
 
-QStringList simKeys()
-{
-    const std::array<QString, 16> keys = defaultSimKeys();
-    return QStringList(keys.begin(), keys.end());
-}
-
-// The session stops for `ms` after sector `sector`'s answer as if the machine were busy
-// elsewhere: nothing of its own runs, so what comes in meanwhile waits in the line.
-void pauseAfterSector(const ReaderSession &session, int sector, int ms)
-{
-    const QString line = u"GetInfoKeyCard[%1]: "_s.arg(sector) + session.GetMisResp(0);
-    QObject::connect(&session, &ReaderSession::statusChanged, &session,
-                     [line, ms](const OperationStep &step) {
-                         if (step.line == line)
-                             QTest::qSleep(ms);
-                     });
-}
-
 QString frameHex(quint8 code, const QByteArray &data)
 {
     return QString::fromLatin1(buildCommandFrame(code, GetTermID(), data).toHex(' ').toUpper());
@@ -104,8 +86,6 @@ private slots:
     void profileFromTheWindow();
     void exitStatus_data();
     void exitStatus();
-    void staleBytesNeverAnswer_data();
-    void staleBytesNeverAnswer();
     void historyOfBothProgramsWithoutKeys();
     void historyOfManyWritersAtOnce();
     void localeLanguage_data();
@@ -364,106 +344,6 @@ void TestCli::exitStatus()
     QCOMPARE(runCli({ command, u"--port"_s, devices.join(u',') }).exitCode, exitCode);
 }
 
-// Bytes in the line before a command (an answer to a query cut short, an answer sent twice)
-// are set aside, never taken as its answer: the keys come out in sector order, in the window
-// and on the command line, and the window's monitor shows what was set aside.
-void TestCli::staleBytesNeverAnswer_data()
-{
-    QTest::addColumn<QStringList>("rule"); // how the simulator leaves stale bytes
-    QTest::addColumn<bool>("cutShort"); // a first query ends early, its answer still to come
-    QTest::addColumn<int>("pauseAfter"); // a pause inside the query after this sector, or -1
-    QTest::newRow("waiting at open")
-        << QStringList { u"--on"_s, u"0x72#1"_s, u"answer"_s, u"gap=300"_s } << true << -1;
-    QTest::newRow("left by an earlier operation")
-        << QStringList { u"--on"_s, u"0x72:15#1"_s, u"answer"_s,
-                         u"then"_s, u"answer"_s,    u"gap=150"_s }
-        << false << -1;
-    QTest::newRow("arriving between two commands") << QStringList {
-        u"--on"_s, u"0x72:3#1"_s, u"answer"_s, u"then"_s, u"answer"_s, u"gap=100"_s
-    } << false << 3;
-}
-
-void TestCli::staleBytesNeverAnswer()
-{
-#ifndef PORTEVAL_HAVE_PTY
-    QSKIP("needs a pseudo-terminal: over TCP every connection to the simulator starts afresh");
-#endif
-    QFETCH(QStringList, rule);
-    QFETCH(bool, cutShort);
-    QFETCH(int, pauseAfter);
-    const int staleMs = 500; // longer than any rule's gap: the stale bytes are in the line
-    SystemPorts ports;
-    {
-        PtySimulator sim(rule);
-        frmConfigPorteval window(ports, QStringLiteral(PORTEVAL_LANG_DIR), temporaryHistoryPath());
-        const WindowControls c(window);
-        c.cEditCfg1->setText(sim.device);
-        c.cmdOpenCOM->click();
-        if (pauseAfter >= 0) {
-            pauseAfterSector(window.session(), pauseAfter, staleMs);
-        } else {
-            if (cutShort) // Escape during the first wait
-                QTimer::singleShot(50, &window, [&c] { c.cmdStopWait->click(); });
-            c.cmdGetInfoKeyCard->click();
-            if (cutShort)
-                c.cmdCloseCOM->click();
-            QTest::qSleep(staleMs);
-            if (cutShort)
-                c.cmdOpenCOM->click();
-        }
-        c.cmdGetInfoKeyCard->click();
-        QStringList keys;
-        for (const QLineEdit *box : c.txtKey)
-            keys << box->text();
-        QCOMPARE(keys, simKeys());
-        // Shown in the monitor, its data masked: what it answered is anyone's guess. (Bytes
-        // waiting at open never show on Qt 6.8, whose open empties the line.)
-        if (!cutShort) {
-            FrameMonitorModel &rows = window.frameRows();
-            QModelIndexList found;
-            QTRY_VERIFY(
-                !(found = rows.match(rows.index(0, FrameMonitorModel::Direction), Qt::DisplayRole,
-                                     window.languages().GetMis(Mis::MonitorSetAside)))
-                     .isEmpty());
-            QVERIFY(rows.rowText(found[0].row(), false).contains(u"** **"_s));
-        }
-    }
-    PtySimulator sim(rule);
-    const QStringList query { u"read-keys"_s, u"--json"_s, u"--port"_s, sim.device };
-    QStringList keys;
-    if (pauseAfter >= 0) {
-        // The command line's session, with a pause it cannot be told to make.
-        LanguageTable languages;
-        languages.LoadMisFile(QStringLiteral(PORTEVAL_LANG_DIR));
-        ReaderSession session(ports, languages);
-        pauseAfterSector(session, pauseAfter, staleMs);
-        session.run(Operation::OpenPort, { sim.device });
-        session.run(Operation::ReadKeys);
-        keys = QStringList(session.ownValues().keys.begin(), session.ownValues().keys.end());
-    } else {
-        if (cutShort) { // stopped mid-query, its answer still to come
-            QProcess first;
-            first.start(QStringLiteral(PORTEVAL_CLI), query);
-            QTRY_VERIFY(!sim.loggedFrames().isEmpty());
-            first.kill();
-            first.waitForFinished();
-        } else {
-            QCOMPARE(runCli(query).exitCode, 0);
-        }
-        QTest::qSleep(staleMs);
-        const CliRun run = runCli(query + QStringList { u"--trace"_s });
-        for (const QJsonValue &key : run.objects.value(0)[u"keys"_s].toArray())
-            keys << key.toString();
-        // A key set aside in a fresh program, before any command, is still no one's to read.
-        for (const QString &key : simKeys())
-            QVERIFY(!run.errors.contains(QString::fromLatin1(key.toLatin1().toHex(' ').toUpper())));
-    }
-    QCOMPARE(keys, simKeys());
-}
-
-// What the window and porteval-cli did, read back by porteval-cli history: each operation with
-// its status lines, the program, the port as typed and as opened, a card's fields as given; the
-// failed ones alone, one port alone, in words of a language; and never a key in the file.
 void TestCli::historyOfBothProgramsWithoutKeys()
 {
     const QString path = m_dir.filePath(u"both.jsonl"_s);
@@ -544,19 +424,6 @@ void TestCli::historyOfBothProgramsWithoutKeys()
                      && !history.contains(QByteArray::fromHex(key).toHex(' ').toUpper()),
                  key.constData());
     }
-
-    // Rolled over, it reads on across both files: the older file's records first.
-    HistoryRecord last;
-    last.time = QDateTime::currentDateTimeUtc();
-    last.program = kProgramCli;
-    last.operation = u"version"_s;
-    QString error;
-    QCOMPARE(HistoryFile(path, 1).append({ last }, {}, &error), HistoryFile::Appended::Yes);
-    QVERIFY(QFile::exists(path + u".1"_s));
-    QStringList across;
-    for (const QJsonObject &record : runCli({ u"history"_s, u"--json"_s }).objects)
-        across << record[u"program"_s].toString() + u' ' + record[u"operation"_s].toString();
-    QCOMPARE(across, done << u"cli version"_s);
 }
 
 // Many porteval-cli at once beside this program, after a writer killed mid-write left a torn

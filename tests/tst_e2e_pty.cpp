@@ -100,24 +100,6 @@ private slots:
                                 u"0202000000000000000000000000000000AA"_s }));
     }
 
-    // The window's own 100 ms tick: no answer ends a wait after 20 ticks, 1.9 to 2 s (the lower
-    // bound tells 2 s from a 1 s budget).
-    void timeOut()
-    {
-        PtySimulator sim({ u"--on"_s, u"0x72"_s, u"silent"_s });
-        frmConfigPorteval window(m_ports, QStringLiteral(PORTEVAL_LANG_DIR),
-                                 temporaryHistoryPath());
-        const WindowControls c(window);
-        openDevice(c, sim.device);
-        QElapsedTimer clock;
-        clock.start();
-        c.cmdGetInfoKeyCard->click();
-        QVERIFY2(clock.elapsed() >= 1800 && clock.elapsed() < 6000,
-                 qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(c.txtStatus->text(), u"GetInfoKeyCard[0]: "_s + window.session().GetMisResp(31));
-        QCOMPARE(sim.loggedFrames().size(), 1);
-    }
-
     // An unplug mid-wait ends the wait at once (within 0.5 s, not after the 2 s budget), without
     // spinning on the hung-up line, closes the port as Close COM would and says so; a fresh
     // device opens again without a restart.

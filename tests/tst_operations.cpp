@@ -590,20 +590,24 @@ private slots:
     {
         QTest::addColumn<QString>("before"); // what ran first: "", version, card
         QTest::addColumn<QByteArray>("stale");
+        QTest::addColumn<bool>("idle"); // the stale bytes are in before the next command goes
         QTest::addColumn<QByteArray>("rowShown"); // the last set-aside row's bytes
         const QByteArray key = buildAnswerFrame(0, "A1B2C3D4E5F6");
         const QByteArray junk("A1B2C3D4E5F6");
-        QTest::newRow("idle before the first command") << QString() << key << key;
-        QTest::newRow("idle after a version query") << u"version"_s << key << key;
-        QTest::newRow("idle after a card operation") << u"card"_s << key << key;
-        QTest::newRow("a tail without its start") << QString() << key.mid(4) << key.mid(4);
-        QTest::newRow("junk after an accepted frame") << QString() << key + junk << junk;
+        QTest::newRow("idle before the first command") << QString() << key << true << key;
+        QTest::newRow("idle after a version query") << u"version"_s << key << true << key;
+        QTest::newRow("idle after a card operation") << u"card"_s << key << true << key;
+        QTest::newRow("a tail without its start") << QString() << key.mid(4) << true << key.mid(4);
+        QTest::newRow("junk after an accepted frame") << QString() << key + junk << true << junk;
+        QTest::newRow("still on its way as the command goes")
+            << u"version"_s << key << false << key;
     }
 
     void setAside()
     {
         QFETCH(QString, before);
         QFETCH(QByteArray, stale);
+        QFETCH(bool, idle);
         QFETCH(QByteArray, rowShown);
         ReaderBench bench;
         LanguageTable languages;
@@ -623,7 +627,8 @@ private slots:
         const QtMessageHandler previous = qInstallMessageHandler(traceOnly);
         const quint64 received = bench.session.bytesReceived();
         bench.terminal().sendRaw(stale);
-        QTRY_COMPARE(bench.session.bytesReceived(), received + stale.size());
+        if (idle)
+            QTRY_COMPARE(bench.session.bytesReceived(), received + stale.size());
         QString version;
         QCOMPARE(int(GetFWVersion(bench.session, &version)), 0);
         QLoggingCategory::setFilterRules(QString());

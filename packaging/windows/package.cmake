@@ -12,6 +12,29 @@ install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION . RENAME LICENSE.txt)
 configure_file(windows/README.txt.in "${CMAKE_CURRENT_BINARY_DIR}/README.txt" @ONLY)
 install(FILES "${CMAKE_CURRENT_BINARY_DIR}/README.txt" DESTINATION .)
 
+# The manual: README.md, the pages of docs/ and the changes as HTML (cmark, from Debian's
+# package), with their pictures, in manual\, manual\index.html the front page.
+find_program(PORTEVAL_CMARK cmark REQUIRED)
+file(GLOB PORTEVAL_MANUAL_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/docs/*.md")
+list(APPEND PORTEVAL_MANUAL_SOURCES "${PROJECT_SOURCE_DIR}/README.md"
+     "${PROJECT_SOURCE_DIR}/CHANGELOG.md")
+set(PORTEVAL_MANUAL)
+foreach(source IN LISTS PORTEVAL_MANUAL_SOURCES)
+    get_filename_component(name "${source}" NAME_WE)
+    string(REPLACE README index name "${name}")
+    string(TOLOWER "${name}" name)
+    set(page "${CMAKE_CURRENT_BINARY_DIR}/manual/${name}.html")
+    add_custom_command(OUTPUT "${page}"
+        COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_CURRENT_BINARY_DIR}/manual"
+        COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/windows/markdown-to-html.sh" "${source}" "${page}"
+        DEPENDS "${source}" windows/markdown-to-html.sh
+        VERBATIM)
+    list(APPEND PORTEVAL_MANUAL "${page}")
+endforeach()
+add_custom_target(porteval_manual ALL DEPENDS ${PORTEVAL_MANUAL})
+file(GLOB PORTEVAL_MANUAL_PICTURES "${PROJECT_SOURCE_DIR}/docs/*.png")
+install(FILES ${PORTEVAL_MANUAL} ${PORTEVAL_MANUAL_PICTURES} DESTINATION manual)
+
 # Qt, and where Qt looks first for its plugins: beside the program.
 install(IMPORTED_RUNTIME_ARTIFACTS Qt6::Core Qt6::Gui Qt6::Widgets Qt6::Network Qt6::SerialPort
         RUNTIME DESTINATION . LIBRARY DESTINATION .)
@@ -99,9 +122,11 @@ set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_CREATE_ICONS_EXTRA [=[
   CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\porteval (demo).lnk' '$INSTDIR\\porteval.exe' '--demo'
   CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\porteval terminal simulator.lnk' '$INSTDIR\\porteval-terminal-sim.exe' '--listen tcp://127.0.0.1:4001'
+  CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\porteval manual.lnk' '$INSTDIR\\manual\\index.html'
 ]=])
 set(CPACK_NSIS_DELETE_ICONS_EXTRA [=[
   Delete '$SMPROGRAMS\\$MUI_TEMP\\porteval (demo).lnk'
   Delete '$SMPROGRAMS\\$MUI_TEMP\\porteval terminal simulator.lnk'
+  Delete '$SMPROGRAMS\\$MUI_TEMP\\porteval manual.lnk'
 ]=])
 include(CPack)
