@@ -21,7 +21,7 @@ case "${1:-}" in
     ;;
 esac
 # shellcheck disable=SC2086 # the list is words
-missing=$(missing_packages $packages "$@" | sed 's/^/ /' | tr -d '\n')
+missing=$(missing_packages $packages "$@")
 [ -z "$missing" ] && exit 0
 if [ "$(id -u)" -eq 0 ]; then
     as_root=""

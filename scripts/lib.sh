@@ -53,11 +53,12 @@ unique_words() {
     printf '%s\n' "$@" | awk '!seen[$0]++' | paste -sd ' ' -
 }
 
-# missing_packages PACKAGE...: those of them that dpkg does not have installed.
+# missing_packages PACKAGE...: those of them that dpkg does not have installed, each after a
+# blank.
 missing_packages() {
     for mp_package in "$@"; do
         dpkg-query -W -f='${Status}' "$mp_package" 2> /dev/null | grep -q "install ok installed" ||
-            echo "$mp_package"
+            printf ' %s' "$mp_package"
     done
 }
 
@@ -170,11 +171,17 @@ root_exec() {
         sh "$@" &
     root_exec_pid=$!
     re_status=0
-    while kill -0 "$root_exec_pid" 2> /dev/null; do
-        wait "$root_exec_pid" && re_status=0 || re_status=$?
-    done
+    wait_on "$root_exec_pid" || re_status=$?
     root_exec_pid=""
     return "$re_status"
+}
+# wait_on PID: waits for a child through the signals that its caller traps; returns its status.
+wait_on() {
+    wo_status=0
+    while kill -0 "$1" 2> /dev/null; do
+        wait "$1" && wo_status=0 || wo_status=$?
+    done
+    return "$wo_status"
 }
 # root_stop STATUS: unshare holds INT and TERM back for its child; killed, it takes the
 # namespaces with it.
@@ -215,11 +222,7 @@ root_enter() {
     # An interrupt reaches the command; everything else goes when this process ends.
     trap 'kill -INT "$rn_pid" 2> /dev/null || true' INT
     trap 'kill -TERM "$rn_pid" 2> /dev/null || true' TERM HUP
-    rn_status=0
-    while kill -0 "$rn_pid" 2> /dev/null; do
-        wait "$rn_pid" && rn_status=0 || rn_status=$?
-    done
-    exit "$rn_status"
+    wait_on "$rn_pid"
 }
 
 # ---- The Windows build ----
@@ -279,6 +282,7 @@ wine_phase() {
     failures=0
     trap stop_background EXIT
     windows_names
+    cd "$checkout" || exit 1
 }
 # keep_pid PID: the process ends with the phase (recorded in a file: a command substitution's
 # subshell can add to it too).

@@ -1,19 +1,10 @@
 #!/bin/sh
 # Tests the Windows build under Wine 10, after building it (scripts/build-windows.sh), in the
-# Debian 13 root unless this system is Debian 13, in five phases:
-#   1. scripts/windows/test-programs.sh: the Windows test programs, through ctest with Wine in
-#      front of each;
-#   2. scripts/windows/test-zip.sh: end to end from the unpacked zip alone, in a fresh Wine
-#      prefix with nothing else on the search path;
-#   3. scripts/windows/test-com.sh: COM3 and COM4 end to end against simulated terminals on
-#      pseudo-terminals;
-#   4. scripts/windows/test-installer.sh: silent install, the installed program runs, silent
-#      uninstall removes it;
-#   5. figures (bench/wine-figures.sh): Wine's start-up and the key card query on COM3 from
-#      both builds against one paced terminal.
-# Arguments go to scripts/build-windows.sh. Leaves the window's pictures in build-windows/. Each
-# check prints one line, "  ok    DESCRIPTION" or "  FAIL  DESCRIPTION", and a failed check does
-# not stop the others.
+# Debian 13 root unless this system is Debian 13: the phases in scripts/windows/ in order (the
+# test programs through ctest; the unpacked zip alone; COM3 and COM4 end to end; the installer),
+# then figures (bench/wine-figures.sh). Arguments go to scripts/build-windows.sh. Leaves the
+# window's pictures in build-windows/. Each check prints one line, "  ok    DESCRIPTION" or
+# "  FAIL  DESCRIPTION", and a failed check does not stop the others.
 #
 # Where Wine differs from Windows, the check says so by name ("Wine: ..."). One difference is
 # bridged for the COM port checks: a pseudo-terminal has no modem lines, and Wine ends every

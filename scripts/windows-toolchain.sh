@@ -75,11 +75,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)'
 
 # The packages the build needs, installed through the project's own installer.
 # shellcheck disable=SC2086 # the list is words
-missing=$(missing_packages $windows_toolchain_packages | paste -sd ' ' -)
+missing=$(missing_packages $windows_toolchain_packages)
 if [ -n "$missing" ]; then
     log=$(mktemp)
     # shellcheck disable=SC2086
-    scripts/deps.sh $missing > "$log" 2>&1 || fail "could not install $missing: $(log_reason "$log")"
+    scripts/deps.sh $missing > "$log" 2>&1 || fail "could not install$missing: $(log_reason "$log")"
     rm -f "$log"
 fi
 

@@ -9,7 +9,6 @@
 set -eu
 # shellcheck source=../lib.sh
 . "$(dirname "$0")/../lib.sh"
-cd "$checkout"
 wine_phase
 
 json_field() { sed -n "s/.*\"$1\":\([0-9]*\).*/\1/p" | head -n1; }

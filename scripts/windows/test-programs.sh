@@ -4,7 +4,6 @@
 set -eu
 # shellcheck source=../lib.sh
 . "$(dirname "$0")/../lib.sh"
-cd "$checkout"
 wine_phase
 
 echo "== Windows test programs under Wine"

@@ -6,7 +6,6 @@
 set -eu
 # shellcheck source=../lib.sh
 . "$(dirname "$0")/../lib.sh"
-cd "$checkout"
 wine_phase
 
 echo "== from the unpacked zip, in a fresh prefix"
