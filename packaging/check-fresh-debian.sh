@@ -45,7 +45,7 @@ rm -f "$logs"/*.log
 # The machines live in memory: dpkg's syncs to disk would cost minutes, and nothing is kept.
 work=$(mktemp -d "${TMPDIR:-/var/tmp}/porteval-fresh.XXXXXX")
 cleanup() {
-    umount -l "$work" 2>/dev/null || true
+    umount -R -l "$work" 2>/dev/null || true
     rmdir "$work" 2>/dev/null || true
 }
 trap cleanup EXIT

@@ -167,8 +167,8 @@ root_exec() {
     trap 'root_stop 129' HUP
     # shellcheck disable=SC2016 # expanded by the shell inside
     unshare --mount --propagation private --pid --fork --kill-child $re_net -- \
-        env checkout="$checkout" root_keep="${root_keep:-}" /bin/sh -euc '. "$checkout/scripts/lib.sh" && root_enter "$@"' \
-        sh "$@" &
+        env checkout="$checkout" root_keep="${root_keep:-}" \
+        /bin/sh -euc '. "$checkout/scripts/lib.sh" && root_enter "$@"' sh "$@" &
     root_exec_pid=$!
     re_status=0
     wait_on "$root_exec_pid" || re_status=$?
