@@ -40,7 +40,7 @@ need_mb=4000
 root="${PORTEVAL_DEBIAN13_ROOT:-$porteval_cache/debian13-root}"
 stamp=etc/porteval-root.stamp
 making="$root.making"
-log="$porteval_cache/debian13-root.log"
+log="$root.log"
 # Kept outside the root, so that a root made again keeps a Qt for Windows built in it.
 windows_cache="$porteval_cache/windows"
 # The third-party archives kept beside the checkout on this project's machines.
