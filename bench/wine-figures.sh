@@ -7,6 +7,8 @@
 # APP is the unpacked zip's folder, PRELOAD the tests' modem-line library, WORK a scratch
 # folder; WINEPREFIX is the prefix to use.
 set -eu
+# shellcheck source=../scripts/lib.sh
+. "$(dirname "$0")/../scripts/lib.sh"
 app="$1"
 sim="$2"
 linux_cli="$3"
@@ -14,7 +16,6 @@ preload="$4"
 work="$5"
 export WINEDEBUG=-all
 
-millis() { echo $(($(date +%s%N) / 1000000)); }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 wall_ms() { # wall_ms COMMAND...: the run's wall time in ms
     start=$(millis)
@@ -30,10 +31,7 @@ echo "  Wine start-up (porteval-cli.exe --version, wall): $startup ms"
 "$sim" --baud 38400 --log "$work/paced.jsonl" > "$work/paced.out" 2>&1 &
 sim_pid=$!
 trap 'kill "$sim_pid" 2> /dev/null || true' EXIT
-for _ in $(seq 50); do
-    [ -s "$work/paced.out" ] && break
-    sleep 0.1
-done
+wait_for -s "$work/paced.out" 50 0.1
 pty=$(head -n1 "$work/paced.out")
 LD_PRELOAD="$preload" wine reg add 'HKLM\Software\Wine\Ports' /v COM3 /t REG_SZ /d "$pty" /f \
     > /dev/null 2>&1

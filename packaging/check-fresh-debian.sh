@@ -11,10 +11,15 @@
 # porteval-terminal-sim --help, porteval-cli --help and a demo key card query on three ports,
 # and porteval --demo under xvfb-run (still running after a few seconds: it started). With
 # --all, "source" also runs the two commands, scripts/test.sh and scripts/run.sh.
-# Needs root, debootstrap and a Debian mirror; about 4 minutes on 2 cores (--all: 9). Logs go
-# to build-fresh-debian/ (build-fresh-debian13/ for Debian 13).
+# Needs root, debootstrap and a Debian mirror (the argument, else PORTEVAL_DEBIAN_MIRROR, else
+# the one this machine's apt sources name); about 4 minutes on 2 cores (--all: 9). Each command
+# runs in namespaces of its own (root_exec in scripts/lib.sh), which end with it. Logs go to
+# build-fresh-debian/ (build-fresh-debian13/ for Debian 13).
 # Usage: packaging/check-fresh-debian.sh [--all] [--release 12|13] [mirror]
 set -euo pipefail
+# shellcheck source=../scripts/lib.sh
+. "$(dirname "$0")/../scripts/lib.sh"
+fail_prefix=FAILED
 
 all=false
 release=12
@@ -29,16 +34,12 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
-case "$release" in
-12) suite=bookworm ;;
-13) suite=trixie ;;
-*) echo "packaging/check-fresh-debian.sh: --release takes 12 or 13" >&2; exit 2 ;;
-esac
-mirror=${1:-http://deb.debian.org/debian}
+suite=$(debian_suite "$release") ||
+    { echo "packaging/check-fresh-debian.sh: --release takes 12 or 13" >&2; exit 2; }
 [ "$(id -u)" -eq 0 ] || { echo "packaging/check-fresh-debian.sh: run it as root" >&2; exit 1; }
-repo=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
-readme=$(git -C "$repo" show HEAD:README.md)
-logs="$repo/build-fresh-debian$([ "$release" = 12 ] || echo "$release")"
+mirror=${1:-$(debian_mirror)}
+readme=$(git -C "$checkout" show HEAD:README.md)
+logs="$checkout/build-fresh-debian$([ "$release" = 12 ] || echo "$release")"
 mkdir -p "$logs"
 rm -f "$logs"/*.log
 # The machines live in memory: dpkg's syncs to disk would cost minutes, and nothing is kept.
@@ -49,16 +50,6 @@ cleanup() {
 }
 trap cleanup EXIT
 mount -t tmpfs -o size=8g,mode=755 tmpfs "$work"
-
-drop_machine() {
-    umount -l "$work/$1/dev/pts" "$work/$1/proc" 2>/dev/null || true
-    rm -rf --one-file-system "${work:?}/$1"
-}
-
-fail() {
-    echo "FAILED: $*" >&2
-    exit 1
-}
 
 # The shell commands of the first ```sh block under the README heading $1, as root runs them.
 readme_block() {
@@ -73,15 +64,13 @@ readme_block() {
 # no sudo, nothing of this shell's environment. With "isolated" first, in a network namespace
 # of its own, so that its X server cannot meet another on this host.
 on() {
-    local root=$1 isolate=()
+    local root=$1 net=()
     shift
     if [ "$1" = isolated ]; then
-        isolate=(unshare --net)
+        net=(--net)
         shift
     fi
-    "${isolate[@]}" env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-        HOME=/root LANG=C.UTF-8 TERM=dumb DEBIAN_FRONTEND=noninteractive \
-        chroot "$root" /bin/sh -ec "$1"
+    root_exec "${net[@]}" "$root" -- /bin/sh -ec "$1"
 }
 
 # step MACHINE TITLE [isolated] COMMANDS: runs them, logs their output, and stops at the first
@@ -97,17 +86,18 @@ step() {
     printf '  ok  %-8s %-50s %4d s\n' "$machine" "$title" $(( SECONDS - start ))
 }
 
-# A copy of the fresh system, with /proc and a pseudo-terminal file system of its own.
+# A copy of the fresh system.
 new_machine() {
     cp -a "$work/base" "$work/$1"
-    mount -t proc proc "$work/$1/proc"
-    mount -t devpts -o newinstance,ptmxmode=0666,mode=620 devpts "$work/$1/dev/pts"
+}
+drop_machine() {
+    rm -rf --one-file-system "${work:?}/$1"
 }
 
 # The README's clone address, pointed at a copy of this checkout's committed HEAD.
 give_source() {
     git init -q --bare "$work/$1/srv/porteval.git"
-    git -C "$repo" push -q "$work/$1/srv/porteval.git" HEAD:refs/heads/main
+    git -C "$checkout" push -q "$work/$1/srv/porteval.git" HEAD:refs/heads/main
     git -C "$work/$1/srv/porteval.git" symbolic-ref HEAD refs/heads/main
     printf '[url "/srv/porteval.git"]\n\tinsteadOf = %s\n' "$clone_url" > "$work/$1/root/.gitconfig"
 }
@@ -164,8 +154,7 @@ done
 
 start=$SECONDS
 echo "== a fresh Debian $release (debootstrap, minbase) from $mirror"
-debootstrap --variant=minbase "$suite" "$work/base" "$mirror" > "$logs/debootstrap.log" 2>&1 \
-    || { tail -n 20 "$logs/debootstrap.log" >&2; fail "debootstrap"; }
+make_debian_root "$work/base" "$suite" "$mirror" "$logs/debootstrap.log"
 # What a technician at the keyboard would answer to apt-get's "Do you want to continue?".
 echo 'APT::Get::Assume-Yes "true";' > "$work/base/etc/apt/apt.conf.d/90porteval-check"
 echo "  ok  $(( SECONDS - start )) s"

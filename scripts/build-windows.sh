@@ -8,14 +8,16 @@
 # its options (--serialport-source FILE) are passed on.
 set -eu
 cd "$(dirname "$0")/.."
-. scripts/windows-qt-path.sh
+# shellcheck source=lib.sh
+. scripts/lib.sh
 run_on_debian13 scripts/build-windows.sh "$@"
 scripts/windows-toolchain.sh "$@"
-. scripts/windows-release-name.sh
+windows_names
 # makensis for the installer.
-scripts/deps.sh nsis
+# shellcheck disable=SC2086 # the list is words
+scripts/deps.sh $windows_release_packages
 
-build=build-windows
+build="build-windows"
 mkdir -p "$build"
 "$windows_qt/bin/qt-cmake" -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$PWD/scripts/wine-run.sh" > "$build/configure.log" 2>&1 || {
@@ -34,4 +36,4 @@ zip_bytes=$(stat -c %s "$build/$windows_zip")
 limit=$((20 * 1024 * 1024))
 echo "$build/$windows_zip: $((zip_bytes / 1024)) KiB"
 echo "$build/$windows_setup: $(($(stat -c %s "$build/$windows_setup") / 1024)) KiB"
-[ "$zip_bytes" -le "$limit" ] || { echo "the zip is over 20 MB" >&2; exit 1; }
+[ "$zip_bytes" -le "$limit" ] || fail "the zip is over 20 MB"

@@ -4,36 +4,34 @@
 # --test also what the tests need beyond the build (ser2net, a serial device server).
 # Runs apt-get as root, or through sudo for any other user.
 # Usage: scripts/deps.sh [--package | --test] [extra package ...]
+# The lists are in scripts/lib.sh.
 set -eu
-# libxkbcommon-dev: porteval does not use it, but Qt's Gui package looks for it when CMake
-# configures and prints "Could NOT find XKB" without it, which reads like an error. It is 50 kB.
-# qt6-translations-l10n: Qt's own dialogs and menus in the window's language, at run time.
-packages="cmake g++ make qt6-base-dev qt6-serialport-dev libxkbcommon-dev qt6-translations-l10n"
+# shellcheck source=lib.sh
+. "$(dirname "$0")/lib.sh"
+fail_prefix=scripts/deps.sh
+packages="$build_packages"
 case "${1:-}" in
 --package)
     shift
-    packages="$packages file dpkg-dev"
+    packages="$packages $package_packages"
     ;;
 --test)
-    # A real serial device server for the network-port tests; only the tests need it.
     shift
-    packages="$packages ser2net"
+    packages="$packages $test_packages"
     ;;
 esac
-missing=""
-for p in $packages "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
+# shellcheck disable=SC2086 # the list is words
+missing=$(missing_packages $packages "$@")
 [ -z "$missing" ] && exit 0
 if [ "$(id -u)" -eq 0 ]; then
     as_root=""
 elif command -v sudo >/dev/null 2>&1; then
     as_root="sudo"
 else
-    echo "scripts/deps.sh: installing$missing needs root: run it as root, or install sudo" >&2
-    exit 1
+    fail "installing$missing needs root: run it as root, or install sudo"
 fi
 echo "Installing:$missing"
 $as_root apt-get update -qq
 # Through env, because sudo drops the caller's environment.
+# shellcheck disable=SC2086 # one argument a package
 $as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing

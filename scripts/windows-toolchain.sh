@@ -10,12 +10,15 @@
 # Where: PORTEVAL_WINDOWS_QT, or ~/.cache/porteval/windows/qt-VERSION-mingw-w64. A stamp of the
 # inputs (sources and their checksums, compilers, options) is written last, so a second run with
 # the same inputs does nothing, a changed input rebuilds, and a build that stopped half-way is
-# never taken as finished. Every failure ends in one line on stderr that says what went wrong.
-# qtbase comes from Debian 13's source package; Qt Serial Port from its archive,
+# never taken as finished. A folder there that holds no stamp was not made here: it is refused,
+# and never deleted. Every failure ends in one line on stderr that says what went wrong.
+# qtbase comes from Debian 13's source package, fetched with apt into a private folder (this
+# machine's apt configuration is left as it is); Qt Serial Port from its archive,
 # ../shared/third_party/ on this project's machines.
 set -eu
 cd "$(dirname "$0")/.."
-. scripts/windows-qt-path.sh
+# shellcheck source=lib.sh
+. scripts/lib.sh
 run_on_debian13 scripts/windows-toolchain.sh "$@"
 
 qt_version="$windows_qt_version"
@@ -28,11 +31,6 @@ serialport_sha256=1f7f91dcb348748139dc0e92f97235f88e838a2be686d3063700bd4352211e
 serialport_source=""
 # Free space a build needs: sources, build trees and the installed Qt, with room to spare.
 need_mb=6000
-
-fail() {
-    echo "windows-toolchain: $*" >&2
-    exit 1
-}
 
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -49,6 +47,8 @@ cache="$porteval_cache/windows"
 prefix="$windows_qt"
 stamp="$prefix/porteval-toolchain.stamp"
 work="$prefix.work"
+# The work folder carries a stamp of its own while a build runs, so that it too is known as ours.
+work_stamp=porteval-toolchain.work
 
 # What goes into the build: change any of it and the toolchain is built again. porteval talks
 # plain TCP, never HTTP or TLS, and draws no markdown: what it does not use is not built, which
@@ -74,15 +74,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)'
 
 # The packages the build needs, installed through the project's own installer.
-packages="cmake ninja-build xz-utils g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools"
-missing=""
-for p in $packages; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
+# shellcheck disable=SC2086 # the list is words
+missing=$(missing_packages $windows_toolchain_packages)
 if [ -n "$missing" ]; then
     log=$(mktemp)
-    scripts/deps.sh $missing > "$log" 2>&1 ||
-        fail "could not install$missing: $(grep -m1 -E '^(E:|W:)' "$log" || tail -n1 "$log")"
+    # shellcheck disable=SC2086
+    scripts/deps.sh $missing > "$log" 2>&1 || fail "could not install$missing: $(log_reason "$log")"
     rm -f "$log"
 fi
 
@@ -112,11 +109,12 @@ fi
 compiler="x86_64-w64-mingw32-g++-posix"
 compiler_version=$("$compiler" --version | head -n1)
 
+# shellcheck disable=SC2086,SC2116 # the features on one line, as the stamp has always had them
 wanted=$(printf '%s\n' "qt $qt_version" "qtbase $qtbase_orig $qtbase_sha256" \
     "serialport $serialport_sha256" "host $host_qt" "compiler $compiler_version" \
     "features $(echo $qtbase_features)" \
     "toolchain $(echo "$toolchain_text" | sha256sum | cut -d' ' -f1)")
-if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$wanted" ]; then
+if stamp_current "$stamp" "$wanted"; then
     # Kept for a later rebuild from a clone that has no ../shared/third_party/.
     if [ -n "$serialport_source" ] && [ ! -f "$cache/sources/$serialport_archive" ]; then
         cp "$serialport_source" "$cache/sources/"
@@ -128,32 +126,37 @@ fi
 [ -n "$serialport_source" ] ||
     fail "$serialport_archive is not in ../shared/third_party/ nor in $cache/sources/ (pass --serialport-source FILE)"
 
-# From here on the old toolchain is gone until the new stamp is written.
+# Only a folder made here is replaced: a Qt built by hand, say, is never deleted.
+claim_folder "$prefix" porteval-toolchain.stamp
+claim_folder "$work" "$work_stamp"
+# From here on the old toolchain is gone until the new stamp is written; the stamps say
+# "unfinished" meanwhile, so a build stopped half-way is ours to start again.
 rm -rf "$prefix" "$work"
-mkdir -p "$prefix" "$work" "$cache/sources" ||
-    fail "cannot create $prefix"
+mkdir -p "$prefix" "$work" "$cache/sources" || fail "cannot create $prefix"
+echo unfinished > "$stamp"
+echo unfinished > "$work/$work_stamp"
 [ -f "$cache/sources/$serialport_archive" ] || cp "$serialport_source" "$cache/sources/"
-free_mb=$(df -Pm "$work" | awk 'NR == 2 { print $4 }')
-[ "$free_mb" -ge "$need_mb" ] ||
-    fail "only $free_mb MB free under $work; the build needs about $need_mb MB"
+need_space "$work" "$need_mb" "the build"
 
 started=$(date +%s)
 
-# qtbase: Debian's source of the Qt that Debian ships, from a deb-src entry.
+# qtbase: Debian's source of the Qt that Debian ships, through apt with a deb-src entry and
+# index lists of its own in the work folder.
 if [ ! -f "$cache/sources/$qtbase_orig" ]; then
-    if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-        as_root=""
-        [ "$(id -u)" -eq 0 ] || as_root=sudo
-        printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" \
-            "Suites: $(. /etc/os-release && echo "$VERSION_CODENAME")" \
-            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
-            $as_root tee /etc/apt/sources.list.d/porteval-deb-src.sources > /dev/null ||
-            fail "cannot add a deb-src entry to /etc/apt/sources.list.d"
-        $as_root apt-get update -qq > "$work/apt.log" 2>&1 ||
-            fail "apt-get update failed: $(grep -m1 -E '^(E:|W:)' "$work/apt.log")"
-    fi
-    (cd "$work" && apt-get source --download-only "qt6-base=$host_qt") > "$work/apt.log" 2>&1 ||
-        fail "cannot download Debian's qt6-base source: $(grep -m1 -E '^E:' "$work/apt.log" || tail -n1 "$work/apt.log")"
+    apt_dir="$work/apt"
+    mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache" "$apt_dir/parts"
+    mirror=$(debian_mirror)
+    echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror" \
+        "$(. /etc/os-release && echo "$VERSION_CODENAME") main" > "$apt_dir/sources.list"
+    # apt's options, as the arguments from here on; its downloads run as this user, who alone
+    # can write to the work folder.
+    set -- -o Dir::Etc::SourceList="$apt_dir/sources.list" -o Dir::Etc::SourceParts="$apt_dir/parts" \
+        -o Dir::State::Lists="$apt_dir/lists" -o Dir::Cache="$apt_dir/cache" \
+        -o APT::Sandbox::User="$(id -un)"
+    apt-get "$@" update -qq > "$work/apt.log" 2>&1 ||
+        fail "apt-get update failed: $(log_reason "$work/apt.log")"
+    (cd "$work" && apt-get "$@" source --download-only "qt6-base=$host_qt") >> "$work/apt.log" 2>&1 ||
+        fail "cannot download Debian's qt6-base source: $(log_reason "$work/apt.log")"
     mv "$work/$qtbase_orig" "$cache/sources/$qtbase_orig"
 fi
 sum=$(sha256sum "$cache/sources/$qtbase_orig" | cut -d' ' -f1)

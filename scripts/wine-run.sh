@@ -3,7 +3,10 @@
 # DLL search path: what ctest puts in front of every Windows test program.
 #   scripts/wine-run.sh PROGRAM.exe [ARGUMENT ...]
 # WINEPREFIX as set by the caller (scripts/test-windows.sh makes one in build-windows/).
-. "$(dirname "$0")/windows-qt-path.sh"
+# shellcheck source=lib.sh
+. "$(dirname "$0")/lib.sh"
+# The MinGW runtime's DLLs: the compiler's own, and the runtime's.
+mingw_runtime_dirs="/usr/lib/gcc/x86_64-w64-mingw32/$(x86_64-w64-mingw32-gcc-posix -dumpversion 2> /dev/null) /usr/x86_64-w64-mingw32/lib"
 path="Z:$windows_qt/bin"
 for dir in $mingw_runtime_dirs; do
     path="$path;Z:$dir"
