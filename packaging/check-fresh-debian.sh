@@ -137,10 +137,25 @@ check_programs() {
         'porteval-cli --help'
     expect "$machine" "porteval-cli read-keys --demo on three ports" 0 '^3$' \
         'porteval-cli read-keys --demo --port 1,2,3 | grep -c "GetInfoKeyCard\[16\]: OK"'
-    step "$machine" "install xvfb and xauth (for the demo's check)" \
-        'apt-get install -y -qq --no-install-recommends xvfb xauth'
+    step "$machine" "install xvfb and xauth (for the demo's check), man-db, bash-completion" \
+        'apt-get install -y -qq --no-install-recommends xvfb xauth man-db bash-completion'
     expect "$machine" "xvfb-run porteval --demo still runs after 5 s" 124 '' \
         isolated 'xvfb-run -a timeout 5 porteval --demo'
+    # The manual pages where man finds them, each rendered without a warning.
+    local program
+    for program in porteval porteval-cli porteval-terminal-sim; do
+        expect "$machine" "man $program, without a warning" 0 "^/${line}/man1/$program\\.1\\.gz\$" \
+            "MANWIDTH=80 man --warnings $program > /dev/null && man -w $program"
+    done
+    expect "$machine" "Tab completes porteval-cli's commands and a command's options" 0 \
+        '^write-master write-messages / --keys --old-key --set-only$' \
+        'bash -c ". /usr/share/bash-completion/bash_completion
+            _comp_load porteval-cli 2> /dev/null || _completion_loader porteval-cli
+            ask() { COMP_WORDS=(porteval-cli \$@); COMP_CWORD=\$#; _porteval_cli; }
+            ask write-m; echo -n \"\${COMPREPLY[*]} / \"
+            ask write-master --k; echo -n \"\${COMPREPLY[*]} \"
+            ask write-master --old; echo -n \"\${COMPREPLY[*]} \"
+            ask write-master --s; echo \"\${COMPREPLY[*]}\""'
 }
 
 clone_url=$(sed -n 's|^git clone \([^ ]*\)$|\1|p' <<< "$readme" | head -n 1)
@@ -177,6 +192,9 @@ new_machine package
 give_source package
 step package "README: Get the source" "cd /root; set -x; $source_block"
 step package "README: As a Debian package" "cd /root/porteval; set -x; $as_package"
+step package "lintian from this release: no error, no warning in the package" \
+    'apt-get install -y -qq --no-install-recommends lintian
+     lintian --fail-on error,warning /root/porteval/build/porteval_*.deb'
 deb=$(ls "$work"/package/root/porteval/build/porteval_*.deb)
 new_machine user
 cp "$deb" "$work/user/root/"

@@ -31,18 +31,20 @@ log_reason() {
 # What porteval needs to build and run (scripts/deps.sh). libxkbcommon-dev: porteval does not use
 # it, but Qt's Gui package looks for it when CMake configures and prints "Could NOT find XKB"
 # without it, which reads like an error; it is 50 kB. qt6-translations-l10n: Qt's own dialogs and
-# menus in the window's language, at run time.
-build_packages="cmake g++ make qt6-base-dev qt6-serialport-dev libxkbcommon-dev qt6-translations-l10n"
+# menus in the window's language, at run time. help2man: the manual pages, made at build time.
+build_packages="cmake g++ make qt6-base-dev qt6-serialport-dev libxkbcommon-dev qt6-translations-l10n
+ help2man"
 # What CPack needs to make the .deb (deps.sh --package): file, and dpkg-shlibdeps from dpkg-dev.
 package_packages="file dpkg-dev"
-# What the tests need beyond the build (deps.sh --test): a real serial device server.
-test_packages="ser2net"
+# What the tests need beyond the build (deps.sh --test): a real serial device server, and man to
+# render the manual pages.
+test_packages="ser2net man-db"
 # Qt for Windows (scripts/windows-toolchain.sh): mingw-w64 with posix threads, and Debian's Qt of
 # the same release, whose host tools (moc, rcc, uic) the cross build uses.
 windows_toolchain_packages="cmake ninja-build xz-utils g++-mingw-w64-x86-64-posix qt6-base-dev
  qt6-base-dev-tools"
-# The Windows release's installer (scripts/build-windows.sh).
-windows_release_packages="nsis"
+# The Windows release's installer, and cmark for its manual's pages (scripts/build-windows.sh).
+windows_release_packages="nsis cmark"
 # The Windows tests under Wine (scripts/test-windows.sh), beyond deps.sh --test.
 wine_test_packages="wine wine64 fonts-wine xvfb xauth xdotool imagemagick socat"
 # What the scripts themselves use in the Debian 13 root.
