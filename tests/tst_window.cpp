@@ -671,6 +671,7 @@ private slots:
             clock.start();
             QTest::keyClick(c.cEditCfg1, Qt::Key_End);
             c.cmdCloseCOM->click();
+            qInfo("a key and a click, a sync taking %d ms: %lld ms", delayMs, clock.elapsed());
             QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
             const auto syncsMade = [&] {
                 const QMutexLocker locked(&guard);
