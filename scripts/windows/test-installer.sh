@@ -14,8 +14,9 @@ menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/port
 wine "build-windows/$windows_setup" /S
 wineserver -w
 check "setup.exe /S installs into Program Files" test -f "$installed/porteval-cli.exe"
-check "with Start-menu entries for the window and the simulator" \
-    test -f "$menu/porteval.lnk" -a -f "$menu/porteval terminal simulator.lnk"
+check "with Start-menu entries for the window, the simulator and the manual" \
+    test -f "$menu/porteval.lnk" -a -f "$menu/porteval terminal simulator.lnk" \
+    -a -f "$menu/porteval manual.lnk" -a -f "$installed/manual/index.html"
 check "the installed porteval-cli.exe runs" \
     test "$(wine "$installed/porteval-cli.exe" --version | tr -d '\r')" = "porteval-cli $windows_version"
 wine "$installed/Uninstall.exe" /S

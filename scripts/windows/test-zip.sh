@@ -16,6 +16,12 @@ version=$(cli --version | tr -d '\r')
 check "porteval-cli.exe --version says \"$version\"" \
     test "$version" = "porteval-cli $windows_version"
 
+check "the manual: manual\\index.html and every page it links to" sh -c '
+    cd "$1/manual" && test -s index.html || exit 1
+    for page in $(grep -o "href=\"[a-z-]*\.html" index.html | cut -d\" -f2); do
+        test -s "$page" || exit 1
+    done' sh "$app"
+
 cli read-keys --demo --port 1,2,3 --json | tr -d '\r' > "$work/demo.json" || true
 check "a demo key card query on three ports: 3 results, each with 16 keys" \
     test "$(grep -c '"result":0' "$work/demo.json")-$(json_keys < "$work/demo.json" | wc -l)" = "3-48"
