@@ -463,14 +463,6 @@ private slots:
         QCOMPARE(table.GetMis(number), message);
     }
 
-    void historyAppendsAfterWhatIsThere_data();
-    void historyAppendsAfterWhatIsThere();
-    void historyLockAndRollover();
-    void historyFilter_data();
-    void historyFilter();
-    void historySince_data();
-    void historySince();
-
     // The files we ship: a text in every language wherever the first has one, the mode digits the
     // data-block rule reads, a sample of at most 20 characters in every message tip.
     void shippedLanguageFiles()
@@ -493,134 +485,135 @@ private slots:
             }
         }
     }
-};
 
-// The history as a writer finds it: lines of its own and what others left, a line torn by a
-// writer killed mid-write among them. Each record read is whole and none is lost.
-void TestCore::historyAppendsAfterWhatIsThere_data()
-{
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<int>("skipped");
-    const QByteArray whole = sampleRecord(0).toJsonLine() + '\n';
-    QTest::newRow("no file") << QByteArray() << 0;
-    QTest::newRow("whole lines") << whole + whole << 0;
-    QTest::newRow("torn last line") << whole + whole.left(40) << 1;
-    QTest::newRow("foreign lines") << "hello\n{}\n[1,2]\n{\"time\":\"x\"}\n\n" + whole << 4;
-    QTest::newRow("binary") << QByteArray("\0\xff\x01\n", 4) << 1;
-}
-
-void TestCore::historyAppendsAfterWhatIsThere()
-{
-    QFETCH(QByteArray, before);
-    QFETCH(int, skipped);
-    QTemporaryDir dir;
-    const HistoryFile history(dir.filePath(u"sub/history.jsonl"_s));
-    if (!before.isEmpty()) {
-        QVERIFY(QDir().mkpath(dir.filePath(u"sub"_s)));
-        writeFile(history.path(), before);
-    }
-    const int already = int(HistoryFile(history.path()).read().records.size());
-    QString error;
-    QCOMPARE(history.append({ sampleRecord(1), sampleRecord(2) }, {}, &error),
-             HistoryFile::Appended::Yes);
-    const HistoryFile::Contents read = history.read();
-    QCOMPARE(read.skippedLines, skipped);
-    QCOMPARE(read.notes.size(), skipped);
-    QCOMPARE(read.records.size(), already + 2);
-    QCOMPARE(read.records.last().toJsonLine(), sampleRecord(2).toJsonLine());
-}
-
-// A lock held by a live program makes a writer wait (one try: busy). Past the size limit the
-// file rolls over to one older file.
-void TestCore::historyLockAndRollover()
-{
-    QTemporaryDir dir;
-    const HistoryFile history(dir.filePath(u"history.jsonl"_s), 1500);
-    QString error;
+    // The history as a writer finds it: lines of its own and what others left, a line torn by a
+    // writer killed mid-write among them. Each record read is whole and none is lost.
+    void historyAppendsAfterWhatIsThere_data()
     {
-        QLockFile held(history.path() + u".lock"_s);
-        QVERIFY(held.tryLock());
-        QCOMPARE(history.append({ sampleRecord(0) }, {}, &error), HistoryFile::Appended::Busy);
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<int>("skipped");
+        const QByteArray whole = sampleRecord(0).toJsonLine() + '\n';
+        QTest::newRow("no file") << QByteArray() << 0;
+        QTest::newRow("whole lines") << whole + whole << 0;
+        QTest::newRow("torn last line") << whole + whole.left(40) << 1;
+        QTest::newRow("foreign lines") << "hello\n{}\n[1,2]\n{\"time\":\"x\"}\n\n" + whole << 4;
+        QTest::newRow("binary") << QByteArray("\0\xff\x01\n", 4) << 1;
     }
-    for (int n = 0; n < 20; ++n)
-        QCOMPARE(history.append({ sampleRecord(n) }, {}, &error), HistoryFile::Appended::Yes);
-    QVERIFY(QFile::exists(history.olderPath()));
-    QVERIFY(QFileInfo(history.path()).size() <= 1500);
-    const QList<HistoryRecord> records = history.read().records;
-    QVERIFY(records.size() > 1 && records.size() < 20);
-    for (qsizetype i = 0; i < records.size(); ++i)
-        QCOMPARE(records[i].ms, 20 - records.size() + i); // the newest, in order, none twice
-}
 
-void TestCore::historyFilter_data()
-{
-    QTest::addColumn<QString>("since");
-    QTest::addColumn<QStringList>("ports");
-    QTest::addColumn<int>("outcome");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QList<int>>("matching");
-    const QList<int> all { 0, 1, 2, 3 };
-    QTest::newRow("nothing asked") << QString() << QStringList() << 0 << QString() << all;
-    QTest::newRow("since a time") << u"2026-12-05T09:00:02Z"_s << QStringList() << 0 << QString()
-                                  << QList<int> { 2, 3 };
-    QTest::newRow("failed") << QString() << QStringList() << 2 << QString() << QList<int> { 1, 3 };
-    QTest::newRow("succeeded") << QString() << QStringList() << 1 << QString()
-                               << QList<int> { 0, 2 };
-    QTest::newRow("port as typed or as opened")
-        << QString() << QStringList { u"1"_s, u"/dev/ttyUSB3"_s } << 0 << QString()
-        << QList<int> { 0, 2, 3 };
-    QTest::newRow("text in a status line, any case")
-        << QString() << QStringList() << 0 << u"beepsound"_s << all;
-    QTest::newRow("text in a card field")
-        << QString() << QStringList() << 0 << u"&h91"_s << QList<int> { 2 };
-    QTest::newRow("text found nowhere")
-        << QString() << QStringList() << 0 << u"SetCfg"_s << QList<int>();
-}
-
-void TestCore::historyFilter()
-{
-    QFETCH(QString, since);
-    QFETCH(QStringList, ports);
-    QFETCH(int, outcome);
-    QFETCH(QString, text);
-    QFETCH(QList<int>, matching);
-    HistoryFilter filter { QDateTime::fromString(since, Qt::ISODate), ports,
-                           HistoryFilter::Outcome(outcome), text };
-    QList<int> matched;
-    for (int n = 0; n < 4; ++n) {
-        HistoryRecord record = sampleRecord(n);
-        if (n == 2) {
-            ConfigFieldTexts fields;
-            fields.uart1 = u"&H91"_s;
-            record.card = configCardFields(fields);
+    void historyAppendsAfterWhatIsThere()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(int, skipped);
+        QTemporaryDir dir;
+        const HistoryFile history(dir.filePath(u"sub/history.jsonl"_s));
+        if (!before.isEmpty()) {
+            QVERIFY(QDir().mkpath(dir.filePath(u"sub"_s)));
+            writeFile(history.path(), before);
         }
-        if (filter.matches(record))
-            matched << n;
+        const int already = int(HistoryFile(history.path()).read().records.size());
+        QString error;
+        QCOMPARE(history.append({ sampleRecord(1), sampleRecord(2) }, {}, &error),
+                 HistoryFile::Appended::Yes);
+        const HistoryFile::Contents read = history.read();
+        QCOMPARE(read.skippedLines, skipped);
+        QCOMPARE(read.notes.size(), skipped);
+        QCOMPARE(read.records.size(), already + 2);
+        QCOMPARE(read.records.last().toJsonLine(), sampleRecord(2).toJsonLine());
     }
-    QCOMPARE(matched, matching);
-}
 
-void TestCore::historySince_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QDateTime>("since");
-    QTest::newRow("today") << u"today"_s << QDateTime(QDate(2026, 12, 6), QTime(0, 0));
-    QTest::newRow("yesterday") << u"Yesterday"_s << QDateTime(QDate(2026, 12, 5), QTime(0, 0));
-    QTest::newRow("a date") << u"2026-11-30"_s << QDateTime(QDate(2026, 11, 30), QTime(0, 0));
-    QTest::newRow("date and time")
-        << u"2026-11-30 14:30"_s << QDateTime(QDate(2026, 11, 30), QTime(14, 30));
-    QTest::newRow("in UTC") << u"2026-11-30T14:30Z"_s
-                            << QDateTime(QDate(2026, 11, 30), QTime(14, 30), QTimeZone::utc());
-    QTest::newRow("not a date") << u"last week"_s << QDateTime();
-}
+    // A lock held by a live program makes a writer wait (one try: busy). Past the size limit the
+    // file rolls over to one older file.
+    void historyLockAndRollover()
+    {
+        QTemporaryDir dir;
+        const HistoryFile history(dir.filePath(u"history.jsonl"_s), 1500);
+        QString error;
+        {
+            QLockFile held(history.path() + u".lock"_s);
+            QVERIFY(held.tryLock());
+            QCOMPARE(history.append({ sampleRecord(0) }, {}, &error), HistoryFile::Appended::Busy);
+        }
+        for (int n = 0; n < 20; ++n)
+            QCOMPARE(history.append({ sampleRecord(n) }, {}, &error), HistoryFile::Appended::Yes);
+        QVERIFY(QFile::exists(history.olderPath()));
+        QVERIFY(QFileInfo(history.path()).size() <= 1500);
+        const QList<HistoryRecord> records = history.read().records;
+        QVERIFY(records.size() > 1 && records.size() < 20);
+        for (qsizetype i = 0; i < records.size(); ++i)
+            QCOMPARE(records[i].ms, 20 - records.size() + i); // the newest, in order, none twice
+    }
 
-void TestCore::historySince()
-{
-    QFETCH(QString, text);
-    QFETCH(QDateTime, since);
-    const QDateTime now(QDate(2026, 12, 6), QTime(15, 30));
-    QCOMPARE(parseSince(text, now).value_or(QDateTime()), since);
-}
+    void historyFilter_data()
+    {
+        QTest::addColumn<QString>("since");
+        QTest::addColumn<QStringList>("ports");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<int>>("matching");
+        const QList<int> all { 0, 1, 2, 3 };
+        QTest::newRow("nothing asked") << QString() << QStringList() << 0 << QString() << all;
+        QTest::newRow("since a time")
+            << u"2026-12-05T09:00:02Z"_s << QStringList() << 0 << QString() << QList<int> { 2, 3 };
+        QTest::newRow("failed") << QString() << QStringList() << 2 << QString()
+                                << QList<int> { 1, 3 };
+        QTest::newRow("succeeded")
+            << QString() << QStringList() << 1 << QString() << QList<int> { 0, 2 };
+        QTest::newRow("port as typed or as opened")
+            << QString() << QStringList { u"1"_s, u"/dev/ttyUSB3"_s } << 0 << QString()
+            << QList<int> { 0, 2, 3 };
+        QTest::newRow("text in a status line, any case")
+            << QString() << QStringList() << 0 << u"beepsound"_s << all;
+        QTest::newRow("text in a card field")
+            << QString() << QStringList() << 0 << u"&h91"_s << QList<int> { 2 };
+        QTest::newRow("text found nowhere")
+            << QString() << QStringList() << 0 << u"SetCfg"_s << QList<int>();
+    }
+
+    void historyFilter()
+    {
+        QFETCH(QString, since);
+        QFETCH(QStringList, ports);
+        QFETCH(int, outcome);
+        QFETCH(QString, text);
+        QFETCH(QList<int>, matching);
+        HistoryFilter filter { QDateTime::fromString(since, Qt::ISODate), ports,
+                               HistoryFilter::Outcome(outcome), text };
+        QList<int> matched;
+        for (int n = 0; n < 4; ++n) {
+            HistoryRecord record = sampleRecord(n);
+            if (n == 2) {
+                ConfigFieldTexts fields;
+                fields.uart1 = u"&H91"_s;
+                record.card = configCardFields(fields);
+            }
+            if (filter.matches(record))
+                matched << n;
+        }
+        QCOMPARE(matched, matching);
+    }
+
+    void historySince_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDateTime>("since");
+        QTest::newRow("today") << u"today"_s << QDateTime(QDate(2026, 12, 6), QTime(0, 0));
+        QTest::newRow("yesterday") << u"Yesterday"_s << QDateTime(QDate(2026, 12, 5), QTime(0, 0));
+        QTest::newRow("a date") << u"2026-11-30"_s << QDateTime(QDate(2026, 11, 30), QTime(0, 0));
+        QTest::newRow("date and time")
+            << u"2026-11-30 14:30"_s << QDateTime(QDate(2026, 11, 30), QTime(14, 30));
+        QTest::newRow("in UTC") << u"2026-11-30T14:30Z"_s
+                                << QDateTime(QDate(2026, 11, 30), QTime(14, 30), QTimeZone::utc());
+        QTest::newRow("not a date") << u"last week"_s << QDateTime();
+    }
+
+    void historySince()
+    {
+        QFETCH(QString, text);
+        QFETCH(QDateTime, since);
+        const QDateTime now(QDate(2026, 12, 6), QTime(15, 30));
+        QCOMPARE(parseSince(text, now).value_or(QDateTime()), since);
+    }
+};
 
 QTEST_APPLESS_MAIN(TestCore)
 #include "tst_core.moc"

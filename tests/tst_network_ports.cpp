@@ -37,72 +37,69 @@ class TestNetworkPorts : public QObject
 
 private slots:
     void initTestCase() { m_languages.LoadMisFile(QStringLiteral(PORTEVAL_LANG_DIR)); }
-    void keyCardQuery_data();
-    void keyCardQuery();
-    void noAnswer_data();
-    void noAnswer();
+
+    void keyCardQuery_data()
+    {
+        QTest::addColumn<Bridge>("bridge");
+        for (const auto &[bridge, name] : kBridges)
+            QTest::newRow(name) << bridge;
+    }
+
+    void keyCardQuery()
+    {
+        START_TERMINAL(net, {});
+        // Twice: a connection after the previous one was closed is served too.
+        for (int round = 0; round < 2; ++round) {
+            ReaderSession session(m_ports, m_languages);
+            QCOMPARE(int(session.openPort(net.url)), 0);
+            QCOMPARE(int(cmdGetInfoKeyCard(session)), 0);
+            QCOMPARE(session.ownValues().keys, defaultSimKeys());
+            QCOMPARE(int(session.closePort()), 0);
+        }
+        const QStringList frames = net.loggedHex();
+        QCOMPARE(frames.size(), 32);
+        for (int i = 0; i < 32; ++i) {
+            const QByteArray sent
+                = buildCommandFrame(Cmd::GetInfoKeyCard, GetTermID(), QByteArray(1, char(i % 16)));
+            QCOMPARE(frames[i], QString::fromLatin1(sent.toHex(' ').toUpper()));
+        }
+    }
+
+    void noAnswer_data()
+    {
+        QTest::addColumn<Bridge>("bridge");
+        QTest::addColumn<bool>("serverLeaves"); // 0.3 s into the wait
+        for (const auto &[bridge, name] : kBridges) {
+            QTest::addRow("%s, silent terminal", name) << bridge << false;
+            QTest::addRow("%s, server leaves", name) << bridge << true;
+        }
+    }
+
+    void noAnswer()
+    {
+        QFETCH(bool, serverLeaves);
+        START_TERMINAL(net, (QStringList { u"--on"_s, u"0x72"_s, u"silent"_s }));
+        ReaderSession session(m_ports, m_languages);
+        QCOMPARE(int(session.openPort(net.url)), 0);
+        if (serverLeaves)
+            QTimer::singleShot(300, &session, [&net] { net.stopServing(); });
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(int(cmdGetInfoKeyCard(session)), 31);
+        // A silent terminal takes 20 ticks of 100 ms: the lower bound leaves a margin, the upper
+        // one room for a busy machine. A server that leaves is a lost port at once.
+        const qint64 ms = clock.elapsed();
+        QVERIFY2(serverLeaves ? ms < 1500 : ms >= 1800 && ms < 6000,
+                 qPrintable(QString::number(ms)));
+        QCOMPARE(session.portLost(), serverLeaves);
+        QCOMPARE(session.portOpen(), !serverLeaves);
+        QCOMPARE(net.loggedHex().size(), 1);
+    }
 
 private:
     SystemPorts m_ports;
     LanguageTable m_languages;
 };
-
-void TestNetworkPorts::keyCardQuery_data()
-{
-    QTest::addColumn<Bridge>("bridge");
-    for (const auto &[bridge, name] : kBridges)
-        QTest::newRow(name) << bridge;
-}
-
-void TestNetworkPorts::keyCardQuery()
-{
-    START_TERMINAL(net, {});
-    // Twice: a connection after the previous one was closed is served too.
-    for (int round = 0; round < 2; ++round) {
-        ReaderSession session(m_ports, m_languages);
-        QCOMPARE(int(session.openPort(net.url)), 0);
-        QCOMPARE(int(cmdGetInfoKeyCard(session)), 0);
-        QCOMPARE(session.ownValues().keys, defaultSimKeys());
-        QCOMPARE(int(session.closePort()), 0);
-    }
-    const QStringList frames = net.loggedHex();
-    QCOMPARE(frames.size(), 32);
-    for (int i = 0; i < 32; ++i) {
-        const QByteArray sent
-            = buildCommandFrame(Cmd::GetInfoKeyCard, GetTermID(), QByteArray(1, char(i % 16)));
-        QCOMPARE(frames[i], QString::fromLatin1(sent.toHex(' ').toUpper()));
-    }
-}
-
-void TestNetworkPorts::noAnswer_data()
-{
-    QTest::addColumn<Bridge>("bridge");
-    QTest::addColumn<bool>("serverLeaves"); // 0.3 s into the wait
-    for (const auto &[bridge, name] : kBridges) {
-        QTest::addRow("%s, silent terminal", name) << bridge << false;
-        QTest::addRow("%s, server leaves", name) << bridge << true;
-    }
-}
-
-void TestNetworkPorts::noAnswer()
-{
-    QFETCH(bool, serverLeaves);
-    START_TERMINAL(net, (QStringList { u"--on"_s, u"0x72"_s, u"silent"_s }));
-    ReaderSession session(m_ports, m_languages);
-    QCOMPARE(int(session.openPort(net.url)), 0);
-    if (serverLeaves)
-        QTimer::singleShot(300, &session, [&net] { net.stopServing(); });
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(int(cmdGetInfoKeyCard(session)), 31);
-    // A silent terminal takes 20 ticks of 100 ms: the lower bound leaves a margin, the upper
-    // one room for a busy machine. A server that leaves is a lost port at once.
-    const qint64 ms = clock.elapsed();
-    QVERIFY2(serverLeaves ? ms < 1500 : ms >= 1800 && ms < 6000, qPrintable(QString::number(ms)));
-    QCOMPARE(session.portLost(), serverLeaves);
-    QCOMPARE(session.portOpen(), !serverLeaves);
-    QCOMPARE(net.loggedHex().size(), 1);
-}
 
 QTEST_GUILESS_MAIN(TestNetworkPorts)
 #include "tst_network_ports.moc"
