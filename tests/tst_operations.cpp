@@ -535,6 +535,8 @@ private slots:
         QVERIFY(traced.isEmpty()); // off unless asked for
 
         QLoggingCategory::setFilterRules(u"porteval.link.debug=true"_s);
+        QVERIFY(bench.terminal().addRule(u"0xF3 badcrc then answer"_s));
+        GetFWVersion(bench.session);
         QVERIFY(bench.terminal().addRule(u"0x72:0 badcrc then answer"_s));
         QVERIFY(bench.terminal().addRule(u"0x72:1 longlen"_s));
         cmdGetInfoKeyCard(bench.session);
@@ -549,6 +551,9 @@ private slots:
         QCOMPARE(sent[0].mid(12), u" -> GetInfoKeyCard 02 72 81 08 00 99 99 99 00 50 43 03"_s);
         QCOMPARE(traced.filter(u"<- dropped (check field) GetInfoKeyCard"_s).size(), 1);
         QCOMPARE(traced.filter(u"<- dropped (length)"_s).size(), 1);
+        // A dropped frame may hold anything, a key included: "PTV" shows only when keys do.
+        const QString version = traced.filter(u"<- dropped (check field) GetFWVersion"_s).value(0);
+        QCOMPARE(version.contains(u"50 54 56"_s), showKeys);
         QCOMPARE(traced.filter(u"-- no answer in time to GetInfoKeyCard"_s).size(), 1);
         // The key query's answer is the key itself; the key download is nothing but keys; a master
         // card's block 0 carries sector 1's key (02 00 69 00 00 02 03 00 00 key 00 02 sum, escaped:
@@ -583,6 +588,8 @@ private slots:
         QTest::newRow("idle after a card operation") << u"card"_s << key << true << key;
         QTest::newRow("a tail without its start") << QString() << key.mid(4) << true << key.mid(4);
         QTest::newRow("junk after an accepted frame") << QString() << key + junk << true << junk;
+        QTest::newRow("junk and an end marker after it")
+            << QString() << key + junk + '\x03' << true << junk + '\x03';
         QTest::newRow("still on its way as the command goes")
             << u"version"_s << key << false << key;
     }

@@ -21,7 +21,6 @@
 #include "window_controls.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QDataStream>
 #include <QElapsedTimer>
 #include <QFile>
@@ -424,12 +423,6 @@ private slots:
         c.txtCfgMis[0]->clear();
         QTest::keyClicks(c.txtCfgMis[0], QString(25, u'x'));
         QCOMPARE(c.txtCfgMis[0]->text().size(), 20);
-        // A paste keeps what fits, where the cursor is.
-        c.txtOldKey->setText(u"0123"_s);
-        c.txtOldKey->setCursorPosition(2);
-        QGuiApplication::clipboard()->setText(u"abcdefghijkl"_s);
-        c.txtOldKey->paste();
-        QCOMPARE(c.txtOldKey->text(), u"01abcdefgh23"_s);
         QVERIFY(!c.txtCfgMis[3]->isEnabled() && !c.txtKey[0]->isEnabled());
         // What the program writes is not cut: a terminal's key of 16 characters.
         c.cmdOpenCOM->click();
