@@ -16,6 +16,7 @@ version=$(cli --version | tr -d '\r')
 check "porteval-cli.exe --version says \"$version\"" \
     test "$version" = "porteval-cli $windows_version"
 
+# shellcheck disable=SC2016 # expanded by the shell inside
 check "the manual: manual\\index.html and every page it links to" sh -c '
     cd "$1/manual" && test -s index.html || exit 1
     for page in $(grep -o "href=\"[a-z-]*\.html" index.html | cut -d\" -f2); do
