@@ -147,6 +147,7 @@ check_programs() {
         expect "$machine" "man $program, without a warning" 0 "^/${line}/man1/$program\\.1\\.gz\$" \
             "MANWIDTH=80 man --warnings $program > /dev/null && man -w $program"
     done
+    # shellcheck disable=SC2016 # expanded by the shell inside the machine
     expect "$machine" "Tab completes porteval-cli's commands and a command's options" 0 \
         '^write-master write-messages / --keys --old-key --set-only$' \
         'bash -c ". /usr/share/bash-completion/bash_completion

@@ -21,13 +21,14 @@ nice cmake --build build-fuzz --parallel "$jobs"
 
 out=build-fuzz/long
 mkdir -p "$out"
-targets=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
+targets=$(cd fuzz && for source in fuzz_*.cpp; do echo "${source%.cpp}"; done)
 
 # run NAME: the fuzzing itself, then the merge into a fresh, minimised corpus. The seeds sit in
 # the merge's output folder first, so that only what they do not already reach is added, and
 # are taken out again afterwards: they stay in fuzz/seeds/ under their own names. The merge
 # keeps an input for every edge reached, not for every count of passes through an edge: the same
 # coverage in a tenth of the files, and the next run finds the counts again within seconds.
+# shellcheck disable=SC2317 # run by xargs, through bash -c
 run() {
     local name=$1 fuzzer=build-fuzz/fuzz/$1 status=0
     rm -rf "$out/corpus-$name"
@@ -53,8 +54,9 @@ run() {
 
 export -f run
 export minutes out
-echo "$(echo $targets | wc -w) targets, $minutes min each, $jobs at a time"
-printf '%s\n' $targets | xargs -P "$jobs" -I{} bash -c 'run "$1"' _ {}
+echo "$(echo "$targets" | wc -w) targets, $minutes min each, $jobs at a time"
+# shellcheck disable=SC2016 # "$1" is the inner bash's
+echo "$targets" | xargs -P "$jobs" -I{} bash -c 'run "$1"' _ {}
 
 # One line a target: executions, edges covered at the end, kept corpus, and any finding.
 failed=0
